@@ -1,0 +1,54 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+class VarnocAudioProcessor;
+
+// One place for every fact about a parameter: index, name, stable host ID, default
+// value, and the rule that turns its 0..1 value into the value the signal chain reads.
+namespace params
+{
+constexpr int numParameters = 35;
+constexpr int numPrograms   = 10;
+constexpr int numBands      = 3;
+constexpr int perBand       = 9;
+
+// Position of a band parameter inside its band's block of nine.
+enum BandParameter
+{
+    attack = 0, release, fxmix, add, gain, thresh, ratio, limonoff, chanonoff
+};
+
+enum GlobalParameter
+{
+    mainInGain = 27, makeUpGain, finalMix, fqLow, fqHigh, mainOnOff, notUsed33, notUsed34
+};
+
+constexpr int bandIndex (int band, BandParameter p) noexcept { return perBand * band + p; }
+constexpr bool isValidIndex (int index) noexcept { return index >= 0 && index < numParameters; }
+
+juce::String name (int index);    // "attack_0", "MainInGain", "not-used"; empty when out of range
+juce::String hostId (int index);  // unique, starts with a letter; saved by hosts, never change
+float defaultValue (int index);   // 0 when out of range
+
+// The smallest crossover value a drag can reach (2 of 328 track pixels). Lower values,
+// possible from a host or a saved chunk, would put a filter pole on z = 1.
+constexpr float minimumCrossoverValue = 2.0f / 328.0f;
+
+// Conversions from a parameter value v to the signal chain's values.
+float thresholdSetting (float v) noexcept;  // 0.624f v + 0.376f
+float ratioSetting (float v) noexcept;      // 0.7805f - 0.5805f v
+float limiterSetting (float v) noexcept;    // 0.65f when on, 1 when off
+float switchFactor (float v) noexcept;      // 1 when v > 0, else 0
+float addAmount (float v) noexcept;         // 2 v
+float bandGain (float v) noexcept;          // 2 v
+float inputGain (float v) noexcept;         // 4 v
+float outputGain (float v) noexcept;        // 1 + 2 v
+double crossoverHz (float v) noexcept;      // 36000 log10 (1 + v), exact as the label shows it
+double boundedCrossoverHz (float v) noexcept; // the same, never below the lowest drag position
+
+// Writes the signal-chain value(s) of parameter `index` from v; dynamics settings are
+// followed by a fresh derivation of that unit's coefficients. Out-of-range indices and
+// the two unused parameters do nothing.
+void applyToProcessor (VarnocAudioProcessor& processor, int index, float v);
+} // namespace params

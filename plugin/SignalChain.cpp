@@ -1,0 +1,338 @@
+// The audio callback: input gain, three-band split, two dynamics stages per band with
+// the parallel add in between, band switches, make-up gain, final mix and bypass.
+#include "plugin/VarnocAudioProcessor.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace
+{
+    constexpr double twoPi = 6.283185307179586;
+    constexpr double releasedSampleRate = 44100.0;
+
+    // Work arrays per channel: dry input, the three band buffers, then bandCopy and
+    // bandMix for each band.
+    constexpr int numWorkArrays = 2 * (1 + params::numBands) + 2 * 2 * params::numBands;
+
+    // AudioBuffer::applyGain's rules: exactly 1 leaves the data alone, 0 clears it.
+    void applyGain (float* data, int n, float gain) noexcept
+    {
+        if (gain == 1.0f)
+            return;
+        if (gain == 0.0f)
+        {
+            std::fill (data, data + n, 0.0f);
+            return;
+        }
+        for (int i = 0; i < n; ++i)
+            data[i] *= gain;
+    }
+
+    // Replaces non-finite samples by silence; true when there were any.
+    bool silenceNonFinite (float* data, int n) noexcept
+    {
+        bool found = false;
+        for (int i = 0; i < n; ++i)
+        {
+            if (! std::isfinite (data[i]))
+            {
+                data[i] = 0.0f;
+                found = true;
+            }
+        }
+        return found;
+    }
+
+    template <typename Filter>
+    bool historyIsFinite (const Filter& filter) noexcept
+    {
+        for (int s = 0; s < filter.getStageCount(); ++s)
+        {
+            const auto& h = filter.getHistory (0, s);
+            if (! (std::isfinite (h.x1) && std::isfinite (h.x2) && std::isfinite (h.y1) && std::isfinite (h.y2)))
+                return false;
+        }
+        return true;
+    }
+} // namespace
+
+//==============================================================================
+void VarnocAudioProcessor::prepareToPlay (double sampleRate, int estimatedSamplesPerBlock)
+{
+    resetDynamics (sampleRate);
+    resetMeters();
+
+    preparedBlockSize = std::max (1, estimatedSamplesPerBlock);
+    workArrayStorage.assign ((size_t) numWorkArrays * (size_t) preparedBlockSize, 0.0f);
+
+    float* next = workArrayStorage.data();
+    auto take = [&next, this] { auto* p = next; next += preparedBlockSize; return p; };
+
+    for (int c = 0; c < 2; ++c)
+    {
+        dryInput[c] = take();
+        lowBand[c] = take();
+        midBand[c] = take();
+        highBand[c] = take();
+    }
+    for (int b = 0; b < params::numBands; ++b)
+        for (int c = 0; c < 2; ++c)
+        {
+            bandCopy[b][c] = take();
+            bandMix[b][c] = take();
+        }
+}
+
+void VarnocAudioProcessor::releaseResources()
+{
+    resetDynamics (releasedSampleRate);
+    resetMeters();
+    freeWorkArrays();
+}
+
+void VarnocAudioProcessor::resetDynamics (double sampleRate)
+{
+    for (auto& unit : bandDynamics)
+        unit->reset (sampleRate);
+}
+
+void VarnocAudioProcessor::resetMeters()
+{
+    for (int b = 0; b < params::numBands; ++b)
+    {
+        for (int c = 0; c < 2; ++c)
+        {
+            bandLevel[b][c].store (0.0f, std::memory_order_relaxed);
+            bandLevelSum[b][c] = 0.0f;
+        }
+        bandLevelBlocks[b] = 0;
+    }
+}
+
+void VarnocAudioProcessor::freeWorkArrays()
+{
+    preparedBlockSize = 0;
+    workArrayStorage.clear();
+    workArrayStorage.shrink_to_fit();
+    for (int c = 0; c < 2; ++c)
+        dryInput[c] = lowBand[c] = midBand[c] = highBand[c] = nullptr;
+    for (int b = 0; b < params::numBands; ++b)
+        for (int c = 0; c < 2; ++c)
+            bandCopy[b][c] = bandMix[b][c] = nullptr;
+}
+
+//==============================================================================
+void VarnocAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    const juce::ScopedNoDenormals noDenormals;
+
+    const int n = buffer.getNumSamples();
+    const int numChannels = buffer.getNumChannels();
+    const int numIn = std::min (getTotalNumInputChannels(), numChannels);
+    const int numOut = std::min (getTotalNumOutputChannels(), numChannels);
+
+    // Before prepareToPlay there is nowhere to work: the audio passes unchanged.
+    if (preparedBlockSize == 0 || n < 0)
+        return;
+
+    if (numIn >= 1)
+    {
+        const bool monoInput = numIn == 1 || numChannels < 2;
+        float* io[2] = { buffer.getWritePointer (0), numChannels > 1 ? buffer.getWritePointer (1) : nullptr };
+
+        // Meters measure whole host blocks, even when the block is processed in pieces.
+        // Longer blocks than prepared run in pieces; an empty block still runs once.
+        beginMeterBlock();
+        int start = 0;
+        do
+        {
+            const int length = std::min (preparedBlockSize, n - start);
+            processSection (io, start, length, monoInput);
+            start += length;
+        } while (start < n);
+        endMeterBlock (n);
+    }
+
+    // A mono input is delivered on both outputs (written above); any other output
+    // without an input is cleared.
+    const int firstSilent = numIn == 1 ? 2 : numIn;
+    for (int c = firstSilent; c < numOut; ++c)
+        buffer.clear (c, 0, n);
+}
+
+void VarnocAudioProcessor::processSection (float* const* io, int start, int n, bool monoInput)
+{
+    float* out[2] = { io[0] + start, io[1] != nullptr ? io[1] + start : nullptr };
+
+    // Input gain, in place, on the channels the buffer has.
+    const float gainIn = inputGain.load (std::memory_order_relaxed);
+    applyGain (out[0], n, gainIn);
+    if (out[1] != nullptr)
+        applyGain (out[1], n, gainIn);
+
+    for (int c = 0; c < 2; ++c)
+    {
+        const float* source = (monoInput || out[1] == nullptr) ? out[0] : out[c];
+        const size_t bytes = sizeof (float) * (size_t) n;
+        std::memcpy (dryInput[c], source, bytes);
+        std::memcpy (lowBand[c], source, bytes);
+        std::memcpy (midBand[c], source, bytes);
+        std::memcpy (highBand[c], source, bytes);
+    }
+
+    // Two complementary splits: low = LP(in), mid = LP(in - low), high = in - low - mid.
+    const double fs = getSampleRate();
+    const double lowCutoff = twoPi * lowCrossoverHz.load (std::memory_order_relaxed) / fs;
+    const double highCutoff = twoPi * highCrossoverHz.load (std::memory_order_relaxed) / fs;
+
+    lowSplitFilter[0].setCutoff (lowCutoff);
+    lowSplitFilter[1].setCutoff (lowCutoff);
+    Dsp::processPair (lowSplitFilter[0], lowBand[0], lowSplitFilter[1], lowBand[1], n);
+
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < n; ++i)
+            midBand[c][i] -= lowBand[c][i];
+
+    highSplitFilter[0].setCutoff (highCutoff);
+    highSplitFilter[1].setCutoff (highCutoff);
+    Dsp::processPair (highSplitFilter[0], midBand[0], highSplitFilter[1], midBand[1], n);
+
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < n; ++i)
+            highBand[c][i] = highBand[c][i] - lowBand[c][i] - midBand[c][i];
+
+    float* const bands[params::numBands][2] = { { lowBand[0], lowBand[1] },
+                                                { midBand[0], midBand[1] },
+                                                { highBand[0], highBand[1] } };
+
+    for (int b = 0; b < params::numBands; ++b)
+        for (int c = 0; c < 2; ++c)
+            std::memcpy (bandCopy[b][c], bands[b][c], sizeof (float) * (size_t) n);
+
+    measureBands (bands, n, monoInput);
+
+    // Stage 1, the parallel add and the band gain, stage 2.
+    for (int b = 0; b < params::numBands; ++b)
+        bandDynamics[(size_t) b]->processStereo (bands[b][0], bands[b][1], n);
+
+    for (int b = 0; b < params::numBands; ++b)
+    {
+        const float add = bandAddAmount[b].load (std::memory_order_relaxed);
+        const float gain = bandGain[b].load (std::memory_order_relaxed);
+        for (int c = 0; c < 2; ++c)
+        {
+            const float* copy = bandCopy[b][c];
+            const float* processed = bands[b][c];
+            float* mixed = bandMix[b][c];
+            for (int i = 0; i < n; ++i)
+                mixed[i] = (copy[i] * add + processed[i]) * gain;
+        }
+    }
+
+    for (int b = 0; b < params::numBands; ++b)
+        bandDynamics[(size_t) b + 3]->processStereo (bandMix[b][0], bandMix[b][1], n);
+
+    // Sum, make-up, final mix or bypass.
+    const float on0 = bandLevelMultiplier[0].load (std::memory_order_relaxed);
+    const float on1 = bandLevelMultiplier[1].load (std::memory_order_relaxed);
+    const float on2 = bandLevelMultiplier[2].load (std::memory_order_relaxed);
+    const float makeUp = outputGain.load (std::memory_order_relaxed);
+    const float wetShare = finalMix.load (std::memory_order_relaxed);
+    const float dryShare = 1.0f - wetShare;
+    const bool processing = processingOn.load (std::memory_order_relaxed) > 0.0f;
+
+    bool nonFinite = false;
+    for (int c = 0; c < 2; ++c)
+    {
+        float* dest = out[c];
+        if (dest == nullptr)
+            continue;
+
+        const float* dry = dryInput[c];
+        if (processing)
+        {
+            const float* m0 = bandMix[0][c];
+            const float* m1 = bandMix[1][c];
+            const float* m2 = bandMix[2][c];
+            for (int i = 0; i < n; ++i)
+            {
+                const float wet = (on0 * m0[i] + on1 * m1[i] + on2 * m2[i]) * makeUp;
+                dest[i] = wet * wetShare + dryShare * dry[i];
+            }
+        }
+        else
+        {
+            std::memcpy (dest, dry, sizeof (float) * (size_t) n);
+        }
+
+        nonFinite = silenceNonFinite (dest, n) || nonFinite;
+    }
+
+    if (nonFinite)
+        recoverFromNonFiniteState();
+}
+
+//==============================================================================
+// Meters: each band's RMS is summed over two blocks and published on the third as their
+// mean; the third block itself is not measured.
+void VarnocAudioProcessor::beginMeterBlock() noexcept
+{
+    for (int b = 0; b < params::numBands; ++b)
+    {
+        measuringBand[b] = bandLevelBlocks[b] < 2;
+        meterSquares[b][0] = meterSquares[b][1] = 0.0;
+
+        if (! measuringBand[b])
+        {
+            for (int c = 0; c < 2; ++c)
+            {
+                bandLevel[b][c].store (bandLevelSum[b][c] * 0.5f, std::memory_order_relaxed);
+                bandLevelSum[b][c] = 0.0f;
+            }
+            bandLevelBlocks[b] = 0;
+        }
+    }
+}
+
+void VarnocAudioProcessor::measureBands (float* const (&bands)[params::numBands][2], int n, bool monoInput) noexcept
+{
+    for (int b = 0; b < params::numBands; ++b)
+    {
+        if (! measuringBand[b])
+            continue;
+        for (int c = 0; c < 2; ++c)
+        {
+            const float* data = bands[b][monoInput ? 0 : c];
+            double sum = 0.0;
+            for (int i = 0; i < n; ++i)
+                sum += data[i] * data[i];
+            meterSquares[b][c] += sum;
+        }
+    }
+}
+
+void VarnocAudioProcessor::endMeterBlock (int n) noexcept
+{
+    for (int b = 0; b < params::numBands; ++b)
+    {
+        if (! measuringBand[b])
+            continue;
+        for (int c = 0; c < 2; ++c)
+        {
+            const float rms = n > 0 ? static_cast<float> (std::sqrt (meterSquares[b][c] / n)) : 0.0f;
+            bandLevelSum[b][c] += rms;
+        }
+        ++bandLevelBlocks[b];
+    }
+}
+
+// After non-finite audio (a broken upstream plug-in, or overflow) the filter memories
+// may hold NaN for ever: restart them so the next clean block comes out clean. The
+// dynamics units restart their own envelopes.
+void VarnocAudioProcessor::recoverFromNonFiniteState() noexcept
+{
+    for (auto* filter : { &lowSplitFilter[0], &lowSplitFilter[1], &highSplitFilter[0], &highSplitFilter[1] })
+        if (! historyIsFinite (*filter))
+            filter->clearHistory();
+}

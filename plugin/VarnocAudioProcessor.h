@@ -1,0 +1,129 @@
+#pragma once
+
+#include "dsp/DspFilter.h"
+#include "plugin/DynamicsUnit.h"
+#include "plugin/ParameterTable.h"
+#include "plugin/ProgramBank.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <vector>
+
+// The processor that hosts talk to: identity, the 35 parameters, ten programs,
+// the saved state and the three-band signal chain.
+//
+// Threads: processBlock runs on the audio thread under the callback lock; parameter,
+// program and state calls come from host threads; the editor runs on the message
+// thread. Every value that the signal chain reads and another thread writes is an
+// atomic (relaxed is enough: each is an independent scalar picked up per block).
+class VarnocAudioProcessor final : public juce::AudioProcessor,
+                                   public juce::ChangeBroadcaster
+{
+public:
+    VarnocAudioProcessor();
+    ~VarnocAudioProcessor() override;
+
+    //==============================================================================
+    const juce::String getName() const override;
+
+    void prepareToPlay (double sampleRate, int estimatedSamplesPerBlock) override;
+    void releaseResources() override;
+    void processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi) override;
+    using juce::AudioProcessor::processBlock;
+
+    const juce::String getInputChannelName (int channelIndex) const override;
+    const juce::String getOutputChannelName (int channelIndex) const override;
+    bool isInputChannelStereoPair (int index) const override;
+    bool isOutputChannelStereoPair (int index) const override;
+    bool isBusesLayoutSupported (const BusesLayout& layouts) const override;
+
+    bool acceptsMidi() const override;
+    bool producesMidi() const override;
+    double getTailLengthSeconds() const override;
+
+    juce::AudioProcessorEditor* createEditor() override;
+    bool hasEditor() const override;
+
+    //==============================================================================
+    int getNumParameters() override;
+    const juce::String getParameterName (int index) override;
+    juce::String getParameterID (int index) override;
+    float getParameter (int index) override;
+    const juce::String getParameterText (int index) override;
+    void setParameter (int index, float newValue) override;
+
+    //==============================================================================
+    int getNumPrograms() override;
+    int getCurrentProgram() override;
+    void setCurrentProgram (int index) override;
+    const juce::String getProgramName (int index) override;
+    void changeProgramName (int index, const juce::String& newName) override;
+
+    //==============================================================================
+    void getStateInformation (juce::MemoryBlock& destData) override;
+    void setStateInformation (const void* data, int sizeInBytes) override;
+
+    //==============================================================================
+    // Parameters and programs.
+    std::atomic<float> parameterValues[params::numParameters];
+    std::atomic<int> currentProgram { 0 };
+    std::unique_ptr<ProgramBank> programBank;
+    std::unique_ptr<std::array<ParameterDescriptor, params::numParameters>> parameterDescriptors;
+
+    // Signal chain: [0..2] stage 1 of the low, mid, high band; [3..5] stage 2.
+    std::array<std::unique_ptr<DynamicsUnit>, 6> bandDynamics;
+
+    // The values the signal chain reads.
+    std::atomic<float> bandAddAmount[params::numBands];
+    std::atomic<float> bandGain[params::numBands];
+    std::atomic<float> outputGain { 1.0f };
+    std::atomic<double> lowCrossoverHz { 300.0 };
+    std::atomic<double> highCrossoverHz { 4500.0 };
+    std::atomic<float> bandLevelMultiplier[params::numBands];
+
+    // Band meters: bandLevel is published for the editor, the rest is audio-thread only.
+    std::atomic<float> bandLevel[params::numBands][2];
+    float bandLevelSum[params::numBands][2] {};
+    int bandLevelBlocks[params::numBands] {};
+
+    std::atomic<float> inputGain { 1.0f };
+    std::atomic<float> finalMix { 1.0f };
+    std::atomic<float> processingOn { 1.0f };
+
+    Dsp::ButterLowPass<4, 1> lowSplitFilter[2];
+    Dsp::ButterLowPass<4, 1> highSplitFilter[2];
+
+    // Work arrays of the prepared block length: each band before stage 1, and after the
+    // add/gain step (the input and output of stage 2). Null until prepareToPlay.
+    float* bandCopy[params::numBands][2] {};
+    float* bandMix[params::numBands][2] {};
+
+private:
+    //==============================================================================
+    // Signal chain internals (audio thread).
+    void processSection (float* const* io, int start, int n, bool monoInput);
+    void beginMeterBlock() noexcept;
+    void measureBands (float* const (&bands)[params::numBands][2], int n, bool monoInput) noexcept;
+    void endMeterBlock (int n) noexcept;
+    void recoverFromNonFiniteState() noexcept;
+    void resetDynamics (double sampleRate);
+    void resetMeters();
+    void freeWorkArrays();
+
+    int preparedBlockSize = 0;         // 0 until prepareToPlay
+    std::vector<float> workArrayStorage; // backs every work array below and bandCopy/bandMix
+    float* dryInput[2] {};             // the input after the input gain
+    float* lowBand[2] {};
+    float* midBand[2] {};
+    float* highBand[2] {};
+    bool measuringBand[params::numBands] {};
+    double meterSquares[params::numBands][2] {};
+
+    // Loads every signal-chain value from the stored parameter values.
+    void applyAllParameters();
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VarnocAudioProcessor)
+};

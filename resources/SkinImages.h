@@ -1,0 +1,35 @@
+#pragma once
+
+// The skin images, embedded as complete PNG files. Every image is listed once here;
+// X(name, width, height, hasAlpha, frameHeight) with frameHeight 0 for single images.
+#define DUNSKARA_SKIN_IMAGES(X)                               \
+    X (editor_background,            914,   650, false,   0) \
+    X (knob_attack_strip,            105, 10605, true,  105) \
+    X (knob_release_strip,           105, 10605, true,  105) \
+    X (knob_mix_strip,                98,  7938, true,   98) \
+    X (knob_small_strip,              73,  5913, true,   73) \
+    X (fader_thumb_thresh,            45,    77, true,    0) \
+    X (fader_thumb_ratio,             45,    77, true,    0) \
+    X (limiter_switch_off,            35,    55, true,    0) \
+    X (limiter_switch_on,             35,    55, true,    0) \
+    X (channel_button_off,            30,    30, true,    0) \
+    X (channel_button_on,             30,    30, true,    0) \
+    X (meter_level_needle_strip,     135,  8383, true,   83) \
+    X (meter_reduction_needle_strip, 135,  8383, true,   83) \
+    X (gain_thumb,                    49,    34, true,    0) \
+    X (mix_thumb,                     68,    45, true,    0) \
+    X (power_button_off,              74,    86, true,    0) \
+    X (power_button_on,               74,    86, true,    0) \
+    X (crossover_handle,              58,    68, true,    0) \
+    X (slider_thumb_horizontal,       24,    15, true,    0) \
+    X (slider_thumb_vertical,         15,    24, true,    0) \
+    X (rotary_default_strip,          30,  1160, true,    0)
+
+namespace skin
+{
+#define DUNSKARA_DECLARE_SKIN_IMAGE(name, w, h, alpha, frame) \
+    extern const unsigned char name[];                        \
+    extern const int name##Size;
+DUNSKARA_SKIN_IMAGES (DUNSKARA_DECLARE_SKIN_IMAGE)
+#undef DUNSKARA_DECLARE_SKIN_IMAGE
+} // namespace skin

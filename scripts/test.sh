@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: once in a release build (unit tests, the tests
+# that load the built VST2, VST3 and LV2 plug-ins, the renderer's tests), once more
+# with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+bash "$root/scripts/setup.sh"
+
+configure "$root/build"
+cmake --build "$root/build" -j"$jobs"
+(cd "$root/build" && ctest --output-on-failure --no-tests=error -j"$jobs")
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+configure "$root/build-sanitize" -DDUNSKARA_SANITIZE=ON -DDUNSKARA_PLUGINS=OFF \
+  -DDUNSKARA_BENCH=OFF -DDUNSKARA_TOOLS=OFF
+cmake --build "$root/build-sanitize" -j"$jobs"
+(cd "$root/build-sanitize" && ctest --output-on-failure --no-tests=error -j"$jobs")

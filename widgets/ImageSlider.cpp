@@ -1,0 +1,115 @@
+#include "widgets/ImageSlider.h"
+
+#include "SkinImages.h"
+
+ImageSlider::ImageSlider (const juce::String& name)
+    : juce::Slider (name)
+{
+    setImageStyle (verticalThumb);
+    resetValue = 0.0;
+}
+
+ImageSlider::~ImageSlider() = default;
+
+void ImageSlider::setImageStyle (int code)
+{
+    juce::Slider::SliderStyle style;
+    juce::Image defaultImage;
+
+    switch (code)
+    {
+        case horizontalThumb:
+            style = juce::Slider::LinearHorizontal;
+            defaultImage = juce::ImageCache::getFromMemory (skin::slider_thumb_horizontal,
+                                                            skin::slider_thumb_horizontalSize);
+            break;
+        case verticalThumb:
+            style = juce::Slider::LinearVertical;
+            defaultImage = juce::ImageCache::getFromMemory (skin::slider_thumb_vertical,
+                                                            skin::slider_thumb_verticalSize);
+            break;
+        case rotaryStrip:
+            style = juce::Slider::RotaryVerticalDrag;
+            defaultImage = juce::ImageCache::getFromMemory (skin::rotary_default_strip,
+                                                            skin::rotary_default_stripSize);
+            break;
+        default:
+            return;
+    }
+
+    if (getSliderStyle() != style)
+        setSliderStyle (style);
+
+    setImage (defaultImage);
+}
+
+void ImageSlider::setImage (juce::Image newImage)
+{
+    image = std::move (newImage);
+}
+
+void ImageSlider::setResetValue (double newResetValue)
+{
+    resetValue = newResetValue;
+}
+
+void ImageSlider::paint (juce::Graphics& g)
+{
+    const bool enabled = isEnabled(); // false also when any parent is disabled
+    const int width = getWidth();
+    const int height = getHeight();
+    const int imageWidth = image.getWidth();
+    const int imageHeight = image.getHeight();
+    const double proportion = valueToProportionOfLength (getValue());
+
+    const auto style = getSliderStyle();
+    double x = 0.0, y = 0.0;
+    int sourceY = 0;
+
+    if (style == juce::Slider::LinearVertical)
+    {
+        x = (width - imageWidth) / 2;
+        y = (1.0 - proportion) * (height - imageHeight);
+    }
+    else if (style == juce::Slider::LinearHorizontal)
+    {
+        x = proportion * (width - imageWidth);
+        y = (height - imageHeight) / 2;
+    }
+    else if (style == juce::Slider::RotaryVerticalDrag)
+    {
+        if (frameHeight <= 0)
+            return;
+
+        const int numFrames = imageHeight / frameHeight;
+        sourceY = frameHeight * (int) (proportion * numFrames);
+
+        // p = 1 would select the frame past the end: show the last one instead.
+        if (sourceY == imageHeight)
+            sourceY = imageHeight - frameHeight;
+    }
+
+    if (image.isNull())
+        return;
+
+    g.setOpacity (enabled ? 1.0f : 0.6f);
+
+    if (style == juce::Slider::RotaryVerticalDrag)
+    {
+        // Only the selected frame and the ones below it remain after clipping to the
+        // image, so the selected frame lands at the top-left corner.
+        g.drawImage (image, 0, 0, imageWidth, imageHeight,
+                     0, sourceY, imageWidth, imageHeight, false);
+    }
+    else
+    {
+        g.drawImage (image, (int) x, (int) y, imageWidth, imageHeight,
+                     0, 0, imageWidth, imageHeight, false);
+    }
+}
+
+void ImageSlider::mouseDoubleClick (const juce::MouseEvent&)
+{
+    juce::Slider::setValue (resetValue, juce::sendNotificationAsync);
+    sendChangeMessage();
+}

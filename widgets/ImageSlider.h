@@ -1,0 +1,45 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+// A slider drawn entirely from one image: a thumb that travels along a linear slider,
+// or one frame of a vertical filmstrip for the rotary style. A double-click restores
+// resetValue and is announced through this slider's own change broadcast; every other
+// behaviour (range, dragging, wheel, keys, value notifications) is juce::Slider's.
+class ImageSlider final : public juce::Slider,
+                          public juce::ChangeBroadcaster
+{
+public:
+    // Codes of setImageStyle.
+    static constexpr int horizontalThumb = 0;
+    static constexpr int verticalThumb = 1;
+    static constexpr int rotaryStrip = 2;
+
+    explicit ImageSlider (const juce::String& name);
+    ~ImageSlider() override;
+
+    // Switches the base slider style (only when it differs) and installs the style's
+    // default image; unknown codes change nothing.
+    void setImageStyle (int code);
+
+    // Replaces the drawn image; requests no repaint.
+    void setImage (juce::Image newImage);
+    const juce::Image& getImage() const noexcept { return image; }
+
+    void setResetValue (double newResetValue);
+
+    void paint (juce::Graphics& g) override;
+    void mouseDoubleClick (const juce::MouseEvent& event) override;
+
+    // Height of one strip frame; read only by the rotary style, which draws nothing
+    // while it is zero or less.
+    int frameHeight = 0;
+
+    // The value a double-click restores.
+    double resetValue = 0.0;
+
+private:
+    juce::Image image;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ImageSlider)
+};

@@ -1,0 +1,143 @@
+#include "widgets/imageAnimator.h"
+
+#include "plugin/VarnocAudioProcessor.h"
+
+#include <cmath>
+
+namespace
+{
+constexpr int tickIntervalMs = 10;
+
+// Eased motion: a damped spring, stiffer for the high band whose level runs lower.
+constexpr float highBandStiffness = 0.142f;
+constexpr float stiffness = 0.092f;
+constexpr float damping = 0.32f;
+constexpr float highBandEasedScale = 3.0f;
+constexpr float easedScale = 1.9f;
+constexpr float directScale = 1.4f;
+
+// With 101-frame strips this keeps the needle at frame 90 or below.
+constexpr float maxStripFraction = 0.9f;
+
+bool isBandIndex (int band) noexcept
+{
+    return band >= 0 && band < params::numBands;
+}
+} // namespace
+
+imageAnimator::imageAnimator (juce::Image newStrip, VarnocAudioProcessor* sourceProcessor,
+                              int newFrameHeight, int newMode, int newBand)
+    : processor (sourceProcessor),
+      frameHeight (newFrameHeight),
+      strip (std::move (newStrip)),
+      stripWidth (strip.getWidth()),
+      stripHeight (strip.getHeight()),
+      mode (newMode),
+      band (newBand)
+{
+    startTimer (tickIntervalMs);
+}
+
+imageAnimator::~imageAnimator()
+{
+    stopTimer();
+}
+
+void imageAnimator::timerCallback()
+{
+    updateTarget();
+    movePosition();
+    repaint();
+}
+
+void imageAnimator::updateTarget()
+{
+    // The meters are written by the audio thread; a value from the previous or the
+    // current block is equally fine. A non-finite reading leaves the target alone.
+    const bool canRead = processor != nullptr && isBandIndex (band);
+
+    switch (mode)
+    {
+        case 0:
+            if (canRead)
+            {
+                const float level = processor->bandLevel[band][0].load (std::memory_order_relaxed);
+
+                if (std::isfinite (level))
+                    target = level;
+            }
+            break;
+
+        case 1:
+        case 3:
+            if (canRead && processor->bandDynamics[(size_t) band] != nullptr)
+            {
+                const float meanGain = processor->bandDynamics[(size_t) band]->meanGain.load (std::memory_order_relaxed);
+
+                if (std::isfinite (meanGain))
+                    target = 1.0f - meanGain;
+            }
+            target = juce::jlimit (0.0f, 1.0f, target);
+            break;
+
+        case 2:
+            break;
+
+        default:
+            target = 0.0f;
+            break;
+    }
+}
+
+void imageAnimator::movePosition()
+{
+    if (mode == 0 || mode == 2)
+    {
+        const float k = band == 2 ? highBandStiffness : stiffness;
+        const float d = target - position;
+        velocity = velocity + d * k;
+        velocity = velocity - velocity * damping;
+        position = position + velocity;
+        scale = band == 2 ? highBandEasedScale : easedScale;
+
+        // Only an absurd meter value can overflow the spring; start it again at rest.
+        if (! std::isfinite (position) || ! std::isfinite (velocity))
+        {
+            position = 0.0f;
+            velocity = 0.0f;
+        }
+    }
+    else
+    {
+        position = target;
+        scale = directScale;
+        position = juce::jlimit (0.0f, 1.0f, position);
+    }
+}
+
+int imageAnimator::getFrameIndex() const noexcept
+{
+    if (strip.isNull() || frameHeight <= 0)
+        return -1;
+
+    float x = scale * position;
+
+    if (! (x >= 0.0f))
+        x = 0.0f;
+    else if (x > maxStripFraction)
+        x = maxStripFraction;
+
+    const float numFrames = (float) stripHeight / (float) frameHeight;
+    return (int) (numFrames * x);
+}
+
+void imageAnimator::paint (juce::Graphics& g)
+{
+    const int frame = getFrameIndex();
+
+    if (frame < 0)
+        return;
+
+    g.drawImage (strip, 0, 0, stripWidth, frameHeight,
+                 0, frame * frameHeight, stripWidth, frameHeight, false);
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+class VarnocAudioProcessor;
+
+// A needle meter: every 10 ms it reads one meter value of the processor, moves an
+// animated position toward it and shows the matching frame of a needle filmstrip.
+//
+// Modes: 0 band level (eased), 1 and 3 gain reduction of the band's stage-1 dynamics
+// (direct), 2 keeps its target (eased), any other mode rests at 0 (direct).
+class imageAnimator final : public juce::Component,
+                            public juce::Timer
+{
+public:
+    // processor is not owned and must outlive the animator.
+    imageAnimator (juce::Image strip, VarnocAudioProcessor* processor, int frameHeight,
+                   int mode, int band);
+    ~imageAnimator() override;
+
+    void paint (juce::Graphics& g) override;
+
+    // One tick: read the target, move the needle, request a repaint.
+    void timerCallback() override;
+
+    // The strip frame that paint shows for the current position (-1: nothing drawn).
+    int getFrameIndex() const noexcept;
+
+    float getTarget() const noexcept   { return target; }
+    float getPosition() const noexcept { return position; }
+    float getVelocity() const noexcept { return velocity; }
+    float getScale() const noexcept    { return scale; }
+
+private:
+    void updateTarget();
+    void movePosition();
+
+    VarnocAudioProcessor* processor;
+    int frameHeight;
+    juce::Image strip;
+    int stripWidth;
+    int stripHeight;
+    int mode;
+    int band;
+
+    float target = 0.0f;
+    float position = 0.0f;
+    float velocity = 0.0f;
+    float scale = 1.0f;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (imageAnimator)
+};

@@ -1,0 +1,293 @@
+#include "plugin/DynamicsUnit.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace
+{
+    struct Stereo
+    {
+        std::vector<float> left, right;
+
+        explicit Stereo (int n, float value = 0.0f)
+            : left (static_cast<size_t> (n), value), right (static_cast<size_t> (n), value) {}
+
+        int size() const { return static_cast<int> (left.size()); }
+        void runThrough (DynamicsUnit& unit) { unit.processStereo (left.data(), right.data(), size()); }
+    };
+
+    Stereo noise (int n, float amplitude, std::uint32_t seed)
+    {
+        Stereo s (n);
+        std::uint32_t state = seed;
+        auto next = [&state, amplitude]
+        {
+            state = state * 1664525u + 1013904223u;
+            return amplitude * static_cast<float> (static_cast<double> (state >> 8) / 8388608.0 - 1.0);
+        };
+        for (int i = 0; i < n; ++i)
+        {
+            s.left[static_cast<size_t> (i)] = next();
+            s.right[static_cast<size_t> (i)] = next();
+        }
+        return s;
+    }
+
+    bool sameBits (const std::vector<float>& a, const std::vector<float>& b)
+    {
+        return a.size() == b.size() && std::memcmp (a.data(), b.data(), a.size() * sizeof (float)) == 0;
+    }
+
+    void configure (DynamicsUnit& unit, std::atomic<float> DynamicsUnit::*setting, float value)
+    {
+        (unit.*setting).store (value);
+        unit.updateCoefficients();
+    }
+} // namespace
+
+TEST (DynamicsUnitCoefficients, DefaultsPassTheSignal)
+{
+    DynamicsUnit unit (44100.0);
+    EXPECT_EQ (unit.sampleRate.load(), 44100.0);
+    EXPECT_EQ (unit.thresholdLevel.load(), 1.0f);
+    EXPECT_EQ (unit.trim.load(), 1.0f);
+    EXPECT_EQ (unit.dryLevel.load(), 0.0f);
+    EXPECT_EQ (unit.limiterLevel.load(), 0.0f);
+    EXPECT_EQ (unit.gateLevel.load(), 0.0f);
+    EXPECT_EQ (unit.fullMode.load(), 0);
+    EXPECT_EQ (unit.meanGain.load(), 0.0f);
+
+    // 2.5 x 0.2f - 0.5 formed in double: not 0.
+    EXPECT_EQ (unit.ratioFactor.load(), static_cast<float> (2.5 * static_cast<double> (0.2f) - 0.5));
+    EXPECT_NEAR (unit.ratioFactor.load(), 7.45e-9f, 1e-11f);
+
+    EXPECT_NEAR (unit.attackCoeff.load(), std::pow (10.0, -0.842), 1e-6);
+    EXPECT_NEAR (unit.releaseCoeff.load(), std::pow (10.0, -3.8), 1e-9);
+    EXPECT_NEAR (unit.gateAttackCoeff.load(), std::pow (10.0, -0.302), 1e-6);
+    EXPECT_NEAR (unit.gateReleaseCoeff.load(), 1.0 - std::pow (10.0, -3.65), 1e-7);
+}
+
+TEST (DynamicsUnitCoefficients, RatioShapesTheSlope)
+{
+    DynamicsUnit unit;
+    configure (unit, &DynamicsUnit::ratio, 0.7805f);
+    EXPECT_NEAR (unit.ratioFactor.load(), 1.0 + 16.0 * 0.45125 * 0.45125, 1e-5);
+    EXPECT_EQ (unit.fullMode.load(), 1);
+
+    // Below 0.2 the slope turns negative (expansion), softened under low thresholds.
+    configure (unit, &DynamicsUnit::ratio, 0.0f);
+    EXPECT_EQ (unit.ratioFactor.load(), -0.3f);
+    EXPECT_EQ (unit.fullMode.load(), 1);
+    configure (unit, &DynamicsUnit::threshold, 0.3f);
+    EXPECT_NEAR (unit.ratioFactor.load(), -0.3 * std::pow (10.0, -1.4) * 15.0, 1e-6);
+}
+
+TEST (DynamicsUnitCoefficients, LimiterAndGateThresholdsCompareInDouble)
+{
+    DynamicsUnit unit;
+    configure (unit, &DynamicsUnit::limiter, 0.65f);
+    EXPECT_EQ (unit.limiterLevel.load(), 0.99f);
+    EXPECT_EQ (unit.fullMode.load(), 1);
+
+    configure (unit, &DynamicsUnit::limiter, 0.5f); // 30 x 0.5 - 20 = -5 dB steps
+    EXPECT_NEAR (unit.limiterLevel.load(), 0.99 * std::pow (10.0, -0.25), 1e-6);
+
+    configure (unit, &DynamicsUnit::limiter, 0.98f); // 0.98f lies above 0.98
+    EXPECT_EQ (unit.limiterLevel.load(), 0.0f);
+    EXPECT_EQ (unit.fullMode.load(), 0);
+
+    configure (unit, &DynamicsUnit::gateThreshold, 0.02f); // 0.02f lies below 0.02
+    EXPECT_EQ (unit.gateLevel.load(), 0.0f);
+    configure (unit, &DynamicsUnit::gateThreshold, 0.5f);
+    EXPECT_NEAR (unit.gateLevel.load(), std::pow (10.0, -1.5), 1e-7);
+    EXPECT_EQ (unit.fullMode.load(), 1);
+}
+
+TEST (DynamicsUnitCoefficients, NonFiniteSettingsFallBackToDefaults)
+{
+    DynamicsUnit unit;
+    configure (unit, &DynamicsUnit::threshold, std::numeric_limits<float>::quiet_NaN());
+    configure (unit, &DynamicsUnit::ratio, std::numeric_limits<float>::infinity());
+    EXPECT_EQ (unit.thresholdLevel.load(), 1.0f);
+    EXPECT_TRUE (std::isfinite (unit.ratioFactor.load()));
+}
+
+TEST (DynamicsUnitCoefficients, ResetClearsStateAndKeepsSettings)
+{
+    DynamicsUnit unit;
+    configure (unit, &DynamicsUnit::limiter, 0.65f);
+    Stereo loud (64, 0.9f);
+    loud.runThrough (unit);
+    ASSERT_GT (unit.envelope, 0.0f);
+    ASSERT_GT (unit.gateGain, 0.0f);
+    const float gainBefore = unit.meanGain.load();
+
+    unit.reset (96000.0);
+    EXPECT_EQ (unit.sampleRate.load(), 96000.0);
+    EXPECT_EQ (unit.envelope, 0.0f);
+    EXPECT_EQ (unit.peakEnvelope, 0.0f);
+    EXPECT_EQ (unit.gateGain, 0.0f);
+    EXPECT_EQ (unit.limiter.load(), 0.65f);
+    EXPECT_EQ (unit.limiterLevel.load(), 0.99f);
+    EXPECT_EQ (unit.meanGain.load(), gainBefore);
+}
+
+TEST (DynamicsUnitProcess, DefaultsLeaveSignalsBelowFullScaleUntouched)
+{
+    DynamicsUnit unit;
+    auto block = noise (1024, 0.99f, 1);
+    const auto original = block;
+    block.runThrough (unit);
+    EXPECT_TRUE (sameBits (block.left, original.left));
+    EXPECT_TRUE (sameBits (block.right, original.right));
+    EXPECT_EQ (unit.meanGain.load(), 1.0f);
+}
+
+TEST (DynamicsUnitProcess, LimiterHoldsFullScaleSquareAtCeilingOnceGateOpens)
+{
+    DynamicsUnit unit;
+    configure (unit, &DynamicsUnit::limiter, 0.65f);
+
+    Stereo square (512);
+    for (int i = 0; i < square.size(); ++i)
+        square.left[static_cast<size_t> (i)] = square.right[static_cast<size_t> (i)] = (i / 32) % 2 == 0 ? 1.0f : -1.0f;
+    square.runThrough (unit);
+
+    // The gate opens from 0 after the reset: about 0.499, 0.749, 0.874 of the ceiling.
+    EXPECT_NEAR (square.left[0], 0.99 * 0.4989, 1e-3);
+    EXPECT_NEAR (square.left[1], 0.99 * 0.7494, 1e-3);
+    EXPECT_NEAR (square.left[2], 0.99 * 0.8743, 1e-3);
+    for (int i = 64; i < square.size(); ++i)
+    {
+        ASSERT_NEAR (std::abs (square.left[static_cast<size_t> (i)]), 0.99f, 1e-6f) << i;
+        ASSERT_EQ (square.left[static_cast<size_t> (i)], square.right[static_cast<size_t> (i)]);
+    }
+    EXPECT_NEAR (unit.meanGain.load(), 0.99f, 1e-5f);
+}
+
+TEST (DynamicsUnitProcess, StrongestRatioCompressesOnFullPath)
+{
+    DynamicsUnit unit;
+    configure (unit, &DynamicsUnit::threshold, 0.5f); // level 0.1
+    configure (unit, &DynamicsUnit::ratio, 0.7805f);
+
+    Stereo dc (2048, 1.0f);
+    dc.runThrough (unit);
+    const double slope = unit.ratioFactor.load();
+    const double expected = 1.0 / ((1.0 / 0.1 - 1.0) * slope + 1.0);
+    EXPECT_NEAR (dc.left.back(), expected, 1e-5);
+    EXPECT_NEAR (dc.right.back(), expected, 1e-5);
+}
+
+TEST (DynamicsUnitProcess, NeutralRatioStillBendsAboveThreshold)
+{
+    // The 7.45e-9 slope of ratio 0.2 is not 1:1 when the envelope is far above threshold.
+    DynamicsUnit unit;
+    configure (unit, &DynamicsUnit::threshold, 0.0f); // level 0.01
+    ASSERT_EQ (unit.fullMode.load(), 0);
+
+    Stereo dc (256, 1.0f);
+    dc.runThrough (unit);
+    EXPECT_LT (dc.left.back(), 1.0f);
+    EXPECT_GT (dc.left.back(), 0.999999f);
+}
+
+TEST (DynamicsUnitProcess, MixZeroPassesInputAndReportsZeroGain)
+{
+    DynamicsUnit unit;
+    configure (unit, &DynamicsUnit::threshold, 0.0f);
+    configure (unit, &DynamicsUnit::ratio, 0.7805f);
+    configure (unit, &DynamicsUnit::mix, 0.0f);
+    EXPECT_EQ (unit.trim.load(), 0.0f);
+    EXPECT_EQ (unit.dryLevel.load(), 1.0f);
+
+    auto block = noise (512, 1.0f, 7);
+    const auto original = block;
+    block.runThrough (unit);
+    EXPECT_TRUE (sameBits (block.left, original.left));
+    EXPECT_TRUE (sameBits (block.right, original.right));
+    EXPECT_EQ (unit.meanGain.load(), 0.0f);
+}
+
+TEST (DynamicsUnitProcess, GateMutesQuietSignals)
+{
+    DynamicsUnit unit;
+    configure (unit, &DynamicsUnit::gateThreshold, 0.5f); // about 0.0316
+
+    Stereo quiet (256, 0.001f);
+    quiet.runThrough (unit);
+    EXPECT_EQ (quiet.left.back(), 0.0f);
+
+    Stereo loud (256, 0.5f);
+    loud.runThrough (unit);
+    EXPECT_NEAR (loud.left.back(), 0.5f, 1e-6f);
+}
+
+TEST (DynamicsUnitProcess, TinyEnvelopesAreStoredAsZero)
+{
+    for (const float limiter : { 1.0f, 0.65f })
+    {
+        DynamicsUnit unit;
+        configure (unit, &DynamicsUnit::limiter, limiter);
+
+        float l = 1e-11f, r = 0.0f;
+        unit.processStereo (&l, &r, 1);
+        EXPECT_EQ (unit.envelope, 0.0f);
+        EXPECT_EQ (unit.peakEnvelope, 0.0f);
+
+        l = 1e-8f;
+        unit.processStereo (&l, &r, 1);
+        EXPECT_GT (unit.envelope, 0.0f);
+    }
+}
+
+TEST (DynamicsUnitProcess, EmptyBlockKeepsMeanGain)
+{
+    DynamicsUnit unit;
+    auto block = noise (64, 0.5f, 9);
+    block.runThrough (unit);
+    ASSERT_EQ (unit.meanGain.load(), 1.0f);
+
+    unit.processStereo (block.left.data(), block.right.data(), 0);
+    unit.processStereo (nullptr, nullptr, 64);
+    unit.processStereo (block.left.data(), block.right.data(), -1);
+    EXPECT_EQ (unit.meanGain.load(), 1.0f);
+}
+
+TEST (DynamicsUnitProcess, RecoversAfterNonFiniteInput)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+
+    for (const float limiter : { 1.0f, 0.65f })
+    {
+        DynamicsUnit unit;
+        configure (unit, &DynamicsUnit::threshold, 0.5f);
+        configure (unit, &DynamicsUnit::limiter, limiter);
+
+        auto bad = noise (64, 0.5f, 13);
+        bad.left[10] = inf;
+        bad.right[20] = -inf;
+        bad.left[30] = nan;
+        bad.runThrough (unit);
+
+        EXPECT_TRUE (std::isfinite (unit.envelope));
+        EXPECT_TRUE (std::isfinite (unit.peakEnvelope));
+        EXPECT_TRUE (std::isfinite (unit.gateGain));
+        EXPECT_TRUE (std::isfinite (unit.meanGain.load()));
+
+        auto clean = noise (256, 0.8f, 14);
+        clean.runThrough (unit);
+        for (int i = 0; i < clean.size(); ++i)
+        {
+            ASSERT_TRUE (std::isfinite (clean.left[static_cast<size_t> (i)])) << i;
+            ASSERT_TRUE (std::isfinite (clean.right[static_cast<size_t> (i)])) << i;
+        }
+        EXPECT_TRUE (std::isfinite (unit.meanGain.load()));
+    }
+}

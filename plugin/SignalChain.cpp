@@ -44,17 +44,6 @@ namespace
         return found;
     }
 
-    template <typename Filter>
-    bool historyIsFinite (const Filter& filter) noexcept
-    {
-        for (int s = 0; s < filter.getStageCount(); ++s)
-        {
-            const auto& h = filter.getHistory (0, s);
-            if (! (std::isfinite (h.x1) && std::isfinite (h.x2) && std::isfinite (h.y1) && std::isfinite (h.y2)))
-                return false;
-        }
-        return true;
-    }
 } // namespace
 
 //==============================================================================
@@ -327,12 +316,12 @@ void VarnocAudioProcessor::endMeterBlock (int n) noexcept
     }
 }
 
-// After non-finite audio (a broken upstream plug-in, or overflow) the filter memories
-// may hold NaN for ever: restart them so the next clean block comes out clean. The
-// dynamics units restart their own envelopes.
+// Non-finite output means that some state was fed non-finite or overflowing audio (a
+// broken upstream plug-in): filter memories and envelopes could hold NaN or enormous
+// values for a long time. Restart them all, so the next clean block comes out clean.
 void VarnocAudioProcessor::recoverFromNonFiniteState() noexcept
 {
     for (auto* filter : { &lowSplitFilter[0], &lowSplitFilter[1], &highSplitFilter[0], &highSplitFilter[1] })
-        if (! historyIsFinite (*filter))
-            filter->clearHistory();
+        filter->clearHistory();
+    resetDynamics (getSampleRate());
 }

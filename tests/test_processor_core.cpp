@@ -214,7 +214,7 @@ TEST (SignalChainValues, HostParametersReachTheSignalChainWithoutAnEditor)
     p.setParameter (6, 0.0f);
     EXPECT_EQ (p.bandDynamics[0]->ratio.load(), 0.7805f);
     p.setParameter (15, 1.0f);
-    EXPECT_EQ (p.bandDynamics[1]->ratio.load(), (float) (0.7805 - 0.5805));
+    EXPECT_EQ (p.bandDynamics[1]->ratio.load(), (float) ((double) 0.7805f - (double) 0.5805f));
     p.setParameter (11, 0.3f);
     EXPECT_EQ (p.bandDynamics[1]->mix.load(), 0.3f);
     // stage 2 only ever takes the limiter setting

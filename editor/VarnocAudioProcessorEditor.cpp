@@ -1,0 +1,272 @@
+#include "editor/VarnocAudioProcessorEditor.h"
+#include "panels/DisplayText.h"
+#include "plugin/ParameterTable.h"
+#include "plugin/VarnocAudioProcessor.h"
+#include "resources/SkinImages.h"
+
+namespace
+{
+    constexpr juce::uint32 gainTextColour = 0xffadadad;
+    constexpr juce::uint32 mixTextColour = 0xffdcdcdc;
+
+    // Both handles start here and then move themselves along the track.
+    const juce::Rectangle<int> selectorBounds { 124, 569, 58, 68 };
+
+    // The handles keep this far apart: each one's value limits how far the other may go.
+    constexpr double crossoverMargin = 0.1;
+
+    juce::Image skinImage (const unsigned char* data, int size)
+    {
+        return juce::ImageCache::getFromMemory (data, size);
+    }
+} // namespace
+
+VarnocAudioProcessorEditor::VarnocAudioProcessorEditor (VarnocAudioProcessor& processorToEdit)
+    : juce::AudioProcessorEditor (processorToEdit)
+{
+    backgroundImage = skinImage (skin::editor_background, skin::editor_backgroundSize);
+
+    lowBandPanel = std::make_unique<compcontrol> (processorToEdit);
+    addAndMakeVisible (lowBandPanel.get());
+    lowBandPanel->setBounds (84, 100, 248, 460);
+
+    midBandPanel = std::make_unique<compcontrolMID> (processorToEdit);
+    addAndMakeVisible (midBandPanel.get());
+    midBandPanel->setBounds (335, 100, 248, 460);
+
+    highBandPanel = std::make_unique<compcontrolHIGH> (processorToEdit);
+    addAndMakeVisible (highBandPanel.get());
+    highBandPanel->setBounds (588, 100, 248, 460);
+
+    const auto gainThumb = skinImage (skin::gain_thumb, skin::gain_thumbSize);
+    inputGainSlider  = makeGlobalSlider (params::mainInGain, gainThumb, 0.25, { 129, 14, 286, 34 });
+    makeUpGainSlider = makeGlobalSlider (params::makeUpGain, gainThumb, 0.0, { 503, 14, 286, 34 });
+    finalMixSlider   = makeGlobalSlider (params::finalMix, skinImage (skin::mix_thumb, skin::mix_thumbSize),
+                                         1.0, { 533, 586, 268, 45 });
+
+    lowFrequencySelector  = makeSelector (params::fqLow);
+    highFrequencySelector = makeSelector (params::fqHigh);
+
+    // Placeholder texts; the refresh below replaces them before the window shows.
+    inputGainLabel  = makeLabel ("3.0", gainTextColour);
+    makeUpGainLabel = makeLabel ("3.0", gainTextColour);
+    finalMixLabel   = makeLabel ("30%", mixTextColour);
+
+    const juce::Colour transparent (0x00000000);
+    const auto offImage = skinImage (skin::power_button_off, skin::power_button_offSize);
+    powerButton = std::make_unique<juce::ImageButton> ("new button");
+    addAndMakeVisible (powerButton.get());
+    powerButton->addListener (this);
+    powerButton->setImages (false, true, true,
+                            offImage, 1.0f, transparent,
+                            offImage, 1.0f, transparent,
+                            skinImage (skin::power_button_on, skin::power_button_onSize), 1.0f, transparent,
+                            0.0f);
+    powerButton->setBounds (420, 0, 74, 86);
+    powerButton->setClickingTogglesState (true);
+    powerButton->setToggleState (owner().getParameter (params::mainOnOff) > 0.0f, juce::dontSendNotification);
+
+    owner().addChangeListener (this);
+
+    setSize (editorWidth, editorHeight);
+    refreshFromProcessor();
+}
+
+VarnocAudioProcessorEditor::~VarnocAudioProcessorEditor()
+{
+    lowBandPanel.reset();
+    midBandPanel.reset();
+    highBandPanel.reset();
+    inputGainLabel.reset();
+    makeUpGainLabel.reset();
+    inputGainSlider.reset();
+    makeUpGainSlider.reset();
+    finalMixSlider.reset();
+    finalMixLabel.reset();
+    lowFrequencySelector.reset();
+    highFrequencySelector.reset();
+    powerButton.reset();
+
+    owner().removeChangeListener (this);
+    backgroundImage = {};
+}
+
+//==============================================================================
+VarnocAudioProcessor& VarnocAudioProcessorEditor::owner() const noexcept
+{
+    return static_cast<VarnocAudioProcessor&> (processor);
+}
+
+std::unique_ptr<ImageSlider> VarnocAudioProcessorEditor::makeGlobalSlider (int index, const juce::Image& thumb,
+                                                                           double defaultValue,
+                                                                           juce::Rectangle<int> bounds)
+{
+    auto slider = std::make_unique<ImageSlider> ("dial");
+    addAndMakeVisible (slider.get());
+    slider->setRange (0.0, 1.0, 0.001);
+    slider->setImageStyle (ImageSlider::horizontalThumb);
+    slider->setImage (thumb);
+    slider->setTextBoxStyle (juce::Slider::NoTextBox, false, 40, 20);
+    slider->addListener (this);
+    slider->setValue (defaultValue, juce::dontSendNotification);
+    slider->setValue (owner().getParameter (index), juce::dontSendNotification);
+    slider->setBounds (bounds);
+    // A drag moves the thumb from where it was; a click does not make it jump.
+    slider->setSliderSnapsToMousePosition (false);
+    slider->setResetValue (defaultValue);
+    return slider;
+}
+
+std::unique_ptr<fqSelector> VarnocAudioProcessorEditor::makeSelector (int index)
+{
+    auto selector = std::make_unique<fqSelector> (owner());
+    addAndMakeVisible (selector.get());
+    selector->setBounds (selectorBounds);
+    selector->addChangeListener (this);
+    selector->setValue (owner().getParameter (index));
+    return selector;
+}
+
+std::unique_ptr<juce::Label> VarnocAudioProcessorEditor::makeLabel (const juce::String& text, juce::uint32 colour)
+{
+    auto label = std::make_unique<juce::Label> ("new label", text);
+    addAndMakeVisible (label.get());
+    label->setFont (juce::Font ("Arial", 15.0f, juce::Font::plain));
+    label->setJustificationType (juce::Justification::centred);
+    label->setEditable (false, false, false);
+    label->setColour (juce::Label::textColourId, juce::Colour (colour));
+    label->setColour (juce::TextEditor::textColourId, juce::Colour (0xff000000));
+    label->setColour (juce::TextEditor::backgroundColourId, juce::Colour (0x00000000));
+    return label;
+}
+
+//==============================================================================
+void VarnocAudioProcessorEditor::paint (juce::Graphics& g)
+{
+    if (backgroundImage.isValid())
+        g.drawImage (backgroundImage, 0, 0, backgroundImage.getWidth(), backgroundImage.getHeight(),
+                     0, 0, backgroundImage.getWidth(), backgroundImage.getHeight());
+}
+
+void VarnocAudioProcessorEditor::resized()
+{
+    // The labels exist before the constructor first sets the size; guard anyway.
+    if (inputGainLabel == nullptr)
+        return;
+
+    inputGainLabel->setBounds (132, 42, 46, 22);
+    makeUpGainLabel->setBounds (506, 42, 46, 22);
+    finalMixLabel->setBounds (538, 568, 48, 22);
+}
+
+//==============================================================================
+void VarnocAudioProcessorEditor::reportParameter (int index, float v)
+{
+    // The processor has no parameter objects, so this is setParameter followed by
+    // sendParamChangeMessageToListeners (which juce::AudioProcessor keeps protected).
+    JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
+    owner().setParameterNotifyingHost (index, v);
+    JUCE_END_IGNORE_WARNINGS_GCC_LIKE
+}
+
+void VarnocAudioProcessorEditor::writeToSignalChain (int index, float v)
+{
+    // The same conversion the processor applies to host changes, so that the two can
+    // never disagree (crossovers are bounded below at the lowest drag position).
+    params::applyToProcessor (owner(), index, v);
+}
+
+void VarnocAudioProcessorEditor::sliderValueChanged (juce::Slider* slider)
+{
+    if (slider == inputGainSlider.get())
+    {
+        const auto v = static_cast<float> (inputGainSlider->getValue());
+        reportParameter (params::mainInGain, v);
+        inputGainLabel->setText (display::inputGainText (v), juce::dontSendNotification);
+        writeToSignalChain (params::mainInGain, v);
+    }
+    else if (slider == makeUpGainSlider.get())
+    {
+        const auto v = static_cast<float> (makeUpGainSlider->getValue());
+        reportParameter (params::makeUpGain, v);
+        makeUpGainLabel->setText (display::makeUpGainText (v), juce::dontSendNotification);
+        writeToSignalChain (params::makeUpGain, v);
+    }
+    else if (slider == finalMixSlider.get())
+    {
+        const auto v = static_cast<float> (finalMixSlider->getValue());
+        reportParameter (params::finalMix, v);
+        finalMixLabel->setText (display::finalMixText (v), juce::dontSendNotification);
+        writeToSignalChain (params::finalMix, v);
+    }
+}
+
+void VarnocAudioProcessorEditor::buttonClicked (juce::Button* button)
+{
+    if (button != powerButton.get())
+        return;
+
+    // A click always reports exactly 1 or 0.
+    const float v = powerButton->getToggleState() ? 1.0f : 0.0f;
+    reportParameter (params::mainOnOff, v);
+    writeToSignalChain (params::mainOnOff, v);
+}
+
+void VarnocAudioProcessorEditor::changeListenerCallback (juce::ChangeBroadcaster* source)
+{
+    if (source == lowFrequencySelector.get())
+    {
+        const float v = lowFrequencySelector->getValue();
+        reportParameter (params::fqLow, v);
+        writeToSignalChain (params::fqLow, v);
+        highFrequencySelector->lowerLimit = static_cast<float> (v + crossoverMargin);
+    }
+    else if (source == highFrequencySelector.get())
+    {
+        const float v = highFrequencySelector->getValue();
+        reportParameter (params::fqHigh, v);
+        writeToSignalChain (params::fqHigh, v);
+        lowFrequencySelector->upperLimit = static_cast<float> (v - crossoverMargin);
+    }
+    else if (source == static_cast<juce::ChangeBroadcaster*> (&owner()))
+    {
+        refreshFromProcessor();
+    }
+}
+
+void VarnocAudioProcessorEditor::refreshFromProcessor()
+{
+    float p[params::numParameters];
+    {
+        const juce::ScopedLock sl (owner().getCallbackLock());
+        for (int i = 0; i < params::numParameters; ++i)
+            p[i] = owner().getParameter (i);
+    }
+
+    inputGainLabel->setText (display::inputGainText (p[params::mainInGain]), juce::dontSendNotification);
+    writeToSignalChain (params::mainInGain, p[params::mainInGain]);
+    inputGainSlider->setValue (p[params::mainInGain], juce::dontSendNotification);
+
+    makeUpGainLabel->setText (display::makeUpGainText (p[params::makeUpGain]), juce::dontSendNotification);
+    writeToSignalChain (params::makeUpGain, p[params::makeUpGain]);
+    makeUpGainSlider->setValue (p[params::makeUpGain], juce::dontSendNotification);
+
+    finalMixLabel->setText (display::finalMixText (p[params::finalMix]), juce::dontSendNotification);
+    writeToSignalChain (params::finalMix, p[params::finalMix]);
+    finalMixSlider->setValue (p[params::finalMix], juce::dontSendNotification);
+
+    writeToSignalChain (params::fqLow, p[params::fqLow]);
+    lowFrequencySelector->setValue (p[params::fqLow]);
+    highFrequencySelector->lowerLimit = static_cast<float> (p[params::fqLow] + crossoverMargin);
+
+    writeToSignalChain (params::fqHigh, p[params::fqHigh]);
+    highFrequencySelector->setValue (p[params::fqHigh]);
+    lowFrequencySelector->upperLimit = static_cast<float> (p[params::fqHigh] - crossoverMargin);
+
+    writeToSignalChain (params::mainOnOff, p[params::mainOnOff]);
+    powerButton->setToggleState (p[params::mainOnOff] > 0.0f, juce::dontSendNotification);
+
+    lowBandPanel->refreshFromProcessor();
+    midBandPanel->refreshFromProcessor();
+    highBandPanel->refreshFromProcessor();
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "panels/compcontrol.h"
+#include "panels/fqSelector.h"
+#include "widgets/ImageSlider.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include <memory>
+
+class VarnocAudioProcessor;
+
+// The plug-in window, 914 x 650, drawn from the skin images: the three band panels,
+// the input gain, make-up gain and final mix sliders, the two crossover handles, three
+// value labels and the master power switch.
+//
+// A gesture on a global control sets its parameter, reports it to the host, updates
+// its label and writes the signal-chain value. Every change message of the processor
+// (host automation, program change, restored state, or the echo of our own gesture)
+// re-reads all 35 parameters and mirrors them, silently, into every control.
+class VarnocAudioProcessorEditor final : public juce::AudioProcessorEditor,
+                                         public juce::ChangeListener,
+                                         public juce::Button::Listener,
+                                         public juce::Slider::Listener
+{
+public:
+    explicit VarnocAudioProcessorEditor (VarnocAudioProcessor& owner);
+    ~VarnocAudioProcessorEditor() override;
+
+    static constexpr int editorWidth = 914;
+    static constexpr int editorHeight = 650;
+
+    void paint (juce::Graphics& g) override;
+    void resized() override;
+
+    // The crossover handles and the processor.
+    void changeListenerCallback (juce::ChangeBroadcaster* source) override;
+    // The power switch; its toggle state has already flipped.
+    void buttonClicked (juce::Button* button) override;
+    // The three global sliders.
+    void sliderValueChanged (juce::Slider* slider) override;
+
+    // Reads the 35 parameters under the callback lock, then sets every global control,
+    // label and signal-chain value from them and refreshes the three band panels.
+    void refreshFromProcessor();
+
+    // Children, owned. Public so that tests and tools can drive them as a user would.
+    std::unique_ptr<compcontrol> lowBandPanel;
+    std::unique_ptr<compcontrolMID> midBandPanel;
+    std::unique_ptr<compcontrolHIGH> highBandPanel;
+    std::unique_ptr<ImageSlider> inputGainSlider;
+    std::unique_ptr<ImageSlider> makeUpGainSlider;
+    std::unique_ptr<ImageSlider> finalMixSlider;
+    std::unique_ptr<fqSelector> lowFrequencySelector;
+    std::unique_ptr<fqSelector> highFrequencySelector;
+    std::unique_ptr<juce::Label> inputGainLabel;
+    std::unique_ptr<juce::Label> makeUpGainLabel;
+    std::unique_ptr<juce::Label> finalMixLabel;
+    std::unique_ptr<juce::ImageButton> powerButton;
+
+private:
+    VarnocAudioProcessor& owner() const noexcept;
+
+    // Stores the value and tells the host (setParameter, then the listeners' message).
+    void reportParameter (int index, float v);
+    void writeToSignalChain (int index, float v);
+
+    std::unique_ptr<ImageSlider> makeGlobalSlider (int index, const juce::Image& thumb,
+                                                   double defaultValue, juce::Rectangle<int> bounds);
+    std::unique_ptr<fqSelector> makeSelector (int index);
+    std::unique_ptr<juce::Label> makeLabel (const juce::String& text, juce::uint32 colour);
+
+    juce::Image backgroundImage;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VarnocAudioProcessorEditor)
+};

@@ -1,0 +1,333 @@
+#include "panels/compcontrol.h"
+#include "panels/DisplayText.h"
+#include "plugin/ParameterTable.h"
+#include "plugin/VarnocAudioProcessor.h"
+#include "resources/SkinImages.h"
+
+namespace
+{
+    constexpr int meterFrameHeight = 83;
+    constexpr int levelMode = 0;
+    constexpr int reductionMode = 1;
+
+    // Knob labels are the panel's own; the dials' labels stay hidden and unchanged.
+    constexpr int silentDialTextMode = 25;
+    constexpr int dialLabelX = 17;
+    constexpr int dialLabelY = -41;
+
+    // Colours of the labels: fader values green, knob values blue.
+    constexpr juce::uint32 faderTextColour = 0xff73f325;
+    constexpr juce::uint32 knobTextColour = 0xff24a1e6;
+
+    juce::Image skinImage (const unsigned char* data, int size)
+    {
+        return juce::ImageCache::getFromMemory (data, size);
+    }
+} // namespace
+
+BandPanel::BandPanel (VarnocAudioProcessor& owner, int bandIndex)
+    : processor (&owner), band (bandIndex)
+{
+    using namespace params;
+    const juce::Font knobFont ("Arial", 12.0f, juce::Font::plain);
+
+    attackDial  = makeKnob (skin::knob_attack_strip, skin::knob_attack_stripSize, 105, attack,
+                            static_cast<double> (0.18f), { 13, 354, 105, 105 }, knobFont);
+    releaseDial = makeKnob (skin::knob_release_strip, skin::knob_release_stripSize, 105, release,
+                            static_cast<double> (0.55f), { 125, 354, 105, 105 }, knobFont);
+    mixDial     = makeKnob (skin::knob_mix_strip, skin::knob_mix_stripSize, 98, fxmix,
+                            1.0, { 74, 231, 98, 98 }, knobFont);
+    addDial     = makeKnob (skin::knob_small_strip, skin::knob_small_stripSize, 73, add,
+                            0.0, { 44, 155, 73, 73 }, knobFont);
+    gainDial    = makeKnob (skin::knob_small_strip, skin::knob_small_stripSize, 73, gain,
+                            0.5, { 128, 155, 73, 73 }, knobFont);
+
+    thresholdSlider = makeFader (skin::fader_thumb_thresh, skin::fader_thumb_threshSize, thresh,
+                                 { 6, 46, 45, 295 });
+    ratioSlider     = makeFader (skin::fader_thumb_ratio, skin::fader_thumb_ratioSize, ratio,
+                                 { 197, 46, 45, 295 });
+
+    limiterButton = makeSwitch (skin::limiter_switch_off, skin::limiter_switch_offSize,
+                                skin::limiter_switch_on, skin::limiter_switch_onSize, limonoff,
+                                { 104, 144, 35, 55 });
+    channelButton = makeSwitch (skin::channel_button_off, skin::channel_button_offSize,
+                                skin::channel_button_on, skin::channel_button_onSize, chanonoff,
+                                { 106, 430, 30, 30 });
+
+    // The high band's needles sit two pixels further right; the reduction needle is
+    // added second so that it is drawn over the level needle.
+    const juce::Rectangle<int> meterBounds (band == 2 ? 54 : 52, 24, 135, meterFrameHeight);
+    levelMeter = std::make_unique<imageAnimator> (
+        skinImage (skin::meter_level_needle_strip, skin::meter_level_needle_stripSize),
+        processor, meterFrameHeight, levelMode, band);
+    addAndMakeVisible (levelMeter.get());
+    levelMeter->setBounds (meterBounds);
+
+    reductionMeter = std::make_unique<imageAnimator> (
+        skinImage (skin::meter_reduction_needle_strip, skin::meter_reduction_needle_stripSize),
+        processor, meterFrameHeight, reductionMode, band);
+    addAndMakeVisible (reductionMeter.get());
+    reductionMeter->setBounds (meterBounds);
+
+    // Placeholder texts; the first refresh replaces them.
+    thresholdLabel = makeLabel ("0.0dB", 15.0f, juce::Justification::centredLeft, faderTextColour);
+    ratioLabel     = makeLabel ("3.0", 15.0f, juce::Justification::centred, faderTextColour);
+    addLabel       = makeLabel ("6.0", 15.0f, juce::Justification::centred, knobTextColour);
+    gainLabel      = makeLabel ("2.0", 15.0f, juce::Justification::centred, knobTextColour);
+    attackLabel    = makeLabel ("27ms", 11.2f, juce::Justification::centred, knobTextColour);
+    releaseLabel   = makeLabel ("200ms", 11.2f, juce::Justification::centred, knobTextColour);
+    mixLabel       = makeLabel ("0%", 15.0f, juce::Justification::centred, knobTextColour);
+}
+
+BandPanel::~BandPanel()
+{
+    attackDial.reset();
+    releaseDial.reset();
+    mixDial.reset();
+    addDial.reset();
+    gainDial.reset();
+    thresholdSlider.reset();
+    ratioSlider.reset();
+    limiterButton.reset();
+    channelButton.reset();
+    levelMeter.reset();
+    reductionMeter.reset();
+    thresholdLabel.reset();
+    ratioLabel.reset();
+    addLabel.reset();
+    gainLabel.reset();
+    attackLabel.reset();
+    releaseLabel.reset();
+    mixLabel.reset();
+}
+
+//==============================================================================
+std::unique_ptr<rotaryDial> BandPanel::makeKnob (const unsigned char* strip, int stripSize, int frameSize,
+                                                 int position, double resetValue,
+                                                 juce::Rectangle<int> bounds, const juce::Font& font)
+{
+    auto knob = std::make_unique<rotaryDial> (skinImage (strip, stripSize), frameSize,
+                                              dialLabelX, dialLabelY, silentDialTextMode);
+    addAndMakeVisible (knob.get());
+    knob->setValue (processor->getParameter (parameterIndex (position)));
+    knob->addChangeListener (this);
+    knob->setFont (font);
+    knob->slider->setResetValue (resetValue);
+    knob->setBounds (bounds);
+    knob->valueLabel->setVisible (false);
+    return knob;
+}
+
+std::unique_ptr<ImageSlider> BandPanel::makeFader (const unsigned char* thumb, int thumbSize, int position,
+                                                   juce::Rectangle<int> bounds)
+{
+    auto fader = std::make_unique<ImageSlider> ("dial");
+    addAndMakeVisible (fader.get());
+    fader->setRange (0.0, 1.0, 0.001);
+    fader->setImageStyle (ImageSlider::verticalThumb);
+    fader->setImage (skinImage (thumb, thumbSize));
+    fader->setTextBoxStyle (juce::Slider::NoTextBox, false, 40, 20);
+    fader->frameHeight = 45;
+    fader->addListener (this);
+    fader->setValue (processor->getParameter (parameterIndex (position)), juce::dontSendNotification);
+    fader->setBounds (bounds);
+    fader->setSliderSnapsToMousePosition (false);
+    fader->setResetValue (1.0);
+    return fader;
+}
+
+std::unique_ptr<juce::ImageButton> BandPanel::makeSwitch (const unsigned char* off, int offSize,
+                                                          const unsigned char* on, int onSize, int position,
+                                                          juce::Rectangle<int> bounds)
+{
+    const juce::Colour transparent (0x00000000);
+    const auto offImage = skinImage (off, offSize);
+
+    auto button = std::make_unique<juce::ImageButton> ("new button");
+    addAndMakeVisible (button.get());
+    button->addListener (this);
+    button->setImages (false, true, true,
+                       offImage, 1.0f, transparent,
+                       offImage, 1.0f, transparent,
+                       skinImage (on, onSize), 1.0f, transparent,
+                       0.0f);
+    button->setBounds (bounds);
+    button->setClickingTogglesState (true);
+    button->setToggleState (processor->getParameter (parameterIndex (position)) > 0.0f,
+                            juce::dontSendNotification);
+    return button;
+}
+
+std::unique_ptr<juce::Label> BandPanel::makeLabel (const juce::String& text, float fontHeight,
+                                                   juce::Justification justification, juce::uint32 colour)
+{
+    auto label = std::make_unique<juce::Label> ("new label", text);
+    addAndMakeVisible (label.get());
+    label->setFont (juce::Font ("Arial", fontHeight, juce::Font::plain));
+    label->setJustificationType (justification);
+    label->setEditable (false, false, false);
+    label->setColour (juce::Label::textColourId, juce::Colour (colour));
+    label->setColour (juce::TextEditor::textColourId, juce::Colour (0xff000000));
+    label->setColour (juce::TextEditor::backgroundColourId, juce::Colour (0x00000000));
+    return label;
+}
+
+//==============================================================================
+void BandPanel::paint (juce::Graphics&)
+{
+    // The band's artwork is part of the editor's background.
+}
+
+void BandPanel::resized()
+{
+    thresholdLabel->setBounds (6, 24, 40, 22);
+    ratioLabel->setBounds (198, 24, 40, 22);
+    addLabel->setBounds (46, 226, 40, 22);
+    gainLabel->setBounds (160, 226, 40, 22);
+    attackLabel->setBounds (46, 326, 40, 22);
+    releaseLabel->setBounds (158, 326, 40, 22);
+    mixLabel->setBounds (102, 322, 40, 22);
+}
+
+//==============================================================================
+void BandPanel::reportParameter (int index, float v)
+{
+    // The processor has no parameter objects, so this is setParameter followed by
+    // sendParamChangeMessageToListeners (which juce::AudioProcessor keeps protected).
+    JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
+    processor->setParameterNotifyingHost (index, v);
+    JUCE_END_IGNORE_WARNINGS_GCC_LIKE
+}
+
+void BandPanel::writeToSignalChain (int index, float v)
+{
+    // The same conversion the processor applies to host changes, so that the two can
+    // never disagree.
+    params::applyToProcessor (*processor, index, v);
+}
+
+void BandPanel::changeListenerCallback (juce::ChangeBroadcaster* source)
+{
+    using namespace params;
+
+    if (source == attackDial.get())
+    {
+        const auto v = static_cast<float> (attackDial->getValue());
+        reportParameter (parameterIndex (attack), v);
+        attackLabel->setText (display::attackText (v), juce::dontSendNotification);
+        writeToSignalChain (parameterIndex (attack), v);
+    }
+    else if (source == releaseDial.get())
+    {
+        const auto v = static_cast<float> (releaseDial->getValue());
+        reportParameter (parameterIndex (release), v);
+        releaseLabel->setText (display::releaseText (v), juce::dontSendNotification);
+        writeToSignalChain (parameterIndex (release), v);
+    }
+    else if (source == mixDial.get())
+    {
+        const auto v = static_cast<float> (mixDial->getValue());
+        reportParameter (parameterIndex (fxmix), v);
+        mixLabel->setText (display::mixText (v), juce::dontSendNotification);
+        writeToSignalChain (parameterIndex (fxmix), v);
+    }
+    else if (source == addDial.get())
+    {
+        const auto v = static_cast<float> (addDial->getValue());
+        reportParameter (parameterIndex (add), v);
+        addLabel->setText (display::addText (v), juce::dontSendNotification);
+        writeToSignalChain (parameterIndex (add), v);
+    }
+    else if (source == gainDial.get())
+    {
+        const auto v = static_cast<float> (gainDial->getValue());
+        reportParameter (parameterIndex (gain), v);
+        gainLabel->setText (display::gainText (v), juce::dontSendNotification);
+        writeToSignalChain (parameterIndex (gain), v);
+    }
+}
+
+void BandPanel::buttonClicked (juce::Button* button)
+{
+    // A click always reports exactly 1 or 0.
+    if (button == limiterButton.get())
+    {
+        const float v = limiterButton->getToggleState() ? 1.0f : 0.0f;
+        reportParameter (parameterIndex (params::limonoff), v);
+        writeToSignalChain (parameterIndex (params::limonoff), v);
+    }
+    else if (button == channelButton.get())
+    {
+        const float v = channelButton->getToggleState() ? 1.0f : 0.0f;
+        reportParameter (parameterIndex (params::chanonoff), v);
+        writeToSignalChain (parameterIndex (params::chanonoff), v);
+    }
+}
+
+void BandPanel::sliderValueChanged (juce::Slider* slider)
+{
+    if (slider == thresholdSlider.get())
+    {
+        const auto v = static_cast<float> (thresholdSlider->getValue());
+        thresholdLabel->setText (display::thresholdText (v), juce::dontSendNotification);
+        reportParameter (parameterIndex (params::thresh), v);
+        writeToSignalChain (parameterIndex (params::thresh), v);
+    }
+    else if (slider == ratioSlider.get())
+    {
+        // The parameter stores the fader position; the unit gets the inverted mapping.
+        const auto v = static_cast<float> (ratioSlider->getValue());
+        reportParameter (parameterIndex (params::ratio), v);
+        ratioLabel->setText (display::ratioText (v), juce::dontSendNotification);
+        writeToSignalChain (parameterIndex (params::ratio), v);
+    }
+}
+
+//==============================================================================
+void BandPanel::refreshFromProcessor()
+{
+    float snapshot[params::numParameters];
+    {
+        const juce::ScopedLock sl (processor->getCallbackLock());
+        for (int i = 0; i < params::numParameters; ++i)
+            snapshot[i] = processor->getParameter (i);
+    }
+
+    using namespace params;
+    const auto value = [&] (BandParameter p) { return snapshot[parameterIndex (p)]; };
+
+    const auto refreshKnob = [&] (BandParameter p, rotaryDial& knob, juce::Label& label,
+                                  juce::String (*text) (float))
+    {
+        const float s = value (p);
+        label.setText (text (s), juce::dontSendNotification);
+        writeToSignalChain (parameterIndex (p), s);
+        knob.setValue (s);
+    };
+
+    const auto refreshFader = [&] (BandParameter p, ImageSlider& fader, juce::Label& label,
+                                   juce::String (*text) (float))
+    {
+        const float s = value (p);
+        label.setText (text (s), juce::dontSendNotification);
+        writeToSignalChain (parameterIndex (p), s);
+        fader.setValue (s, juce::dontSendNotification);
+    };
+
+    const auto refreshSwitch = [&] (BandParameter p, juce::ImageButton& button)
+    {
+        const float s = value (p);
+        writeToSignalChain (parameterIndex (p), s);
+        button.setToggleState (s > 0.0f, juce::dontSendNotification);
+    };
+
+    refreshKnob (attack, *attackDial, *attackLabel, display::attackText);
+    refreshKnob (release, *releaseDial, *releaseLabel, display::releaseText);
+    refreshKnob (fxmix, *mixDial, *mixLabel, display::mixText);
+    refreshKnob (add, *addDial, *addLabel, display::addText);
+    refreshKnob (gain, *gainDial, *gainLabel, display::gainText);
+    refreshFader (thresh, *thresholdSlider, *thresholdLabel, display::thresholdText);
+    refreshFader (ratio, *ratioSlider, *ratioLabel, display::ratioText);
+    refreshSwitch (limonoff, *limiterButton);
+    refreshSwitch (chanonoff, *channelButton);
+}

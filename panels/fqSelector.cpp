@@ -1,0 +1,114 @@
+#include "panels/fqSelector.h"
+#include "panels/DisplayText.h"
+#include "resources/SkinImages.h"
+
+#include <cmath>
+
+namespace
+{
+    // Positions a drag can reach: two pixels in from the left end (about 95 Hz) to the
+    // right end (about 10837 Hz).
+    constexpr int dragStartOffset = 2;
+
+    // The pixel offset on the track for v. Truncates 328 v, except that a value read
+    // from a position maps back to that very position: f (k / 328) rounded to float
+    // can lie just below k / 328, and plain truncation would then walk the handle one
+    // pixel left each time the editor mirrors a value it has just reported.
+    int trackOffsetFor (float v)
+    {
+        const int length = fqSelector::trackLength;
+        if (! (v > 0.0f))                 // also NaN
+            return 0;
+        if (v >= 1.0f)
+            return length;
+
+        // exact: a float times 328 fits in a double's mantissa
+        int offset = static_cast<int> (length * static_cast<double> (v));
+        while (offset < length && static_cast<float> ((offset + 1) / static_cast<double> (length)) <= v)
+            ++offset;
+        return offset;
+    }
+} // namespace
+
+fqSelector::fqSelector (VarnocAudioProcessor& owner)
+    : processor (&owner)
+{
+    handleImage = juce::ImageCache::getFromMemory (skin::crossover_handle, skin::crossover_handleSize);
+
+    valueLabel = std::make_unique<juce::Label> ("new label", "2400");
+    addAndMakeVisible (valueLabel.get());
+    valueLabel->setFont (juce::Font ("Arial", 12.4f, juce::Font::plain));
+    valueLabel->setJustificationType (juce::Justification::centred);
+    valueLabel->setEditable (false, false, false);
+    valueLabel->setColour (juce::Label::textColourId, juce::Colour (0xffdcdcdc));
+    valueLabel->setColour (juce::TextEditor::textColourId, juce::Colour (0xff000000));
+    valueLabel->setColour (juce::TextEditor::backgroundColourId, juce::Colour (0x00000000));
+    valueLabel->setBounds (6, 7, 48, 18);
+    // A press on the label must reach the handle.
+    valueLabel->setInterceptsMouseClicks (false, false);
+}
+
+fqSelector::~fqSelector()
+{
+    valueLabel.reset();
+}
+
+void fqSelector::setValue (float v)
+{
+    moveTo (trackStartX + trackOffsetFor (v));
+    updateLabel();
+}
+
+float fqSelector::getValue() const
+{
+    return static_cast<float> ((getX() - trackStartX) / static_cast<double> (trackLength));
+}
+
+void fqSelector::paint (juce::Graphics& g)
+{
+    if (handleImage.isValid())
+        g.drawImage (handleImage, 0, 0, handleImage.getWidth(), handleImage.getHeight(),
+                     0, 0, handleImage.getWidth(), handleImage.getHeight());
+}
+
+void fqSelector::mouseDown (const juce::MouseEvent&)
+{
+    dragStartX = getX();
+}
+
+void fqSelector::mouseDrag (const juce::MouseEvent& event)
+{
+    const int trackEndX = trackStartX + trackLength;
+    const int newX = dragStartX + event.getDistanceFromDragStartX();
+
+    moveTo (newX < trackEndX ? newX : trackEndX);
+    if (newX < trackStartX + dragStartOffset)
+        moveTo (trackStartX + dragStartOffset);
+    updateLabel();
+
+    // The lower limit is applied last, so it wins when the two conflict.
+    if (upperLimit < getValue())
+        setValue (upperLimit);
+    if (lowerLimit > getValue())
+        setValue (lowerLimit);
+
+    // Limits that a host or a chunk pushed outside the track (a low crossover above
+    // 0.9, a high one below 0.1) must not park the handle where no drag can reach it.
+    if (getX() < trackStartX + dragStartOffset)
+    {
+        moveTo (trackStartX + dragStartOffset);
+        updateLabel();
+    }
+
+    sendChangeMessage();
+}
+
+void fqSelector::moveTo (int x)
+{
+    setBounds (x, getY(), getWidth(), getHeight());
+}
+
+void fqSelector::updateLabel()
+{
+    valueLabel->setText (display::crossoverText (getValue()), juce::dontSendNotification);
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+class VarnocAudioProcessor;
+
+// The draggable handle of one crossover frequency. Its value is its own horizontal
+// position on a 328-pixel track: v = (x - trackStartX) / 328. Dragging moves the whole
+// component within its parent, keeps it inside the track and the two limits, shows the
+// frequency on the handle and announces every drag event with a change message; the
+// listener (the editor) turns the position into the parameter. The selector itself
+// reads and writes no parameter.
+class fqSelector final : public juce::Component,
+                         public juce::ChangeBroadcaster
+{
+public:
+    static constexpr int trackLength = 328;
+
+    explicit fqSelector (VarnocAudioProcessor& processor);
+    ~fqSelector() override;
+
+    // Places the handle at trackStartX + trunc (328 v) and updates the label; applies
+    // neither the drag range nor the limits and sends nothing. Values outside 0..1
+    // (possible only from a saved chunk) are shown at the nearer track end.
+    void setValue (float v);
+
+    // The value of the current position, in single precision.
+    float getValue() const;
+
+    void paint (juce::Graphics& g) override;
+    void mouseDown (const juce::MouseEvent& event) override;
+    void mouseDrag (const juce::MouseEvent& event) override;
+
+    // The range a drag may reach; the editor keeps the two handles 0.1 apart with them.
+    float upperLimit = 1.0f;
+    float lowerLimit = 0.0f;
+
+    // Left end of the track in parent coordinates.
+    int trackStartX = 124;
+
+    juce::Label* getValueLabel() const noexcept { return valueLabel.get(); }
+
+private:
+    void moveTo (int x);
+    void updateLabel();
+
+    VarnocAudioProcessor* processor; // kept for symmetry with the other skin components; unused
+    juce::Image handleImage;
+    int dragStartX = 0;
+    std::unique_ptr<juce::Label> valueLabel;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (fqSelector)
+};

@@ -1,0 +1,71 @@
+#pragma once
+
+// Helpers shared by the selector, band panel and editor tests: a stand-in for the host
+// that records every parameter change reported to it, message pumping, and mouse events
+// built without a display.
+
+#include "plugin/VarnocAudioProcessor.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <utility>
+#include <vector>
+
+namespace paneltest
+{
+// Listens to the processor as the VST wrapper does: every report to the host arrives
+// as audioProcessorParameterChanged.
+class HostRecorder final : public juce::AudioProcessorListener
+{
+public:
+    explicit HostRecorder (VarnocAudioProcessor& p) : processor (p) { processor.addListener (this); }
+    ~HostRecorder() override { processor.removeListener (this); }
+
+    void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value) override
+    {
+        changes.emplace_back (index, value);
+    }
+
+    void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
+
+    std::vector<std::pair<int, float>> changes;
+
+private:
+    VarnocAudioProcessor& processor;
+};
+
+// Delivers pending change messages, asynchronous slider notifications and clicks.
+inline void pump (int milliseconds = 30)
+{
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
+}
+
+// A mouse event on `target` pressed at `downX` and now at `downX + distanceX`.
+inline juce::MouseEvent mouseEventAt (juce::Component& target, float downX, float distanceX,
+                                      int clicks = 1, bool dragged = false)
+{
+    const auto now = juce::Time::getCurrentTime();
+    const juce::Point<float> down (downX, 10.0f);
+    return juce::MouseEvent (juce::Desktop::getInstance().getMainMouseSource(),
+                             down.translated (distanceX, 0.0f), {}, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
+                             &target, &target, now, down, now, clicks, dragged);
+}
+
+// Presses the component and drags it horizontally by each of the given distances from
+// the press point, as one gesture.
+template <typename ComponentType>
+void dragBy (ComponentType& target, std::initializer_list<float> distances)
+{
+    target.mouseDown (mouseEventAt (target, 20.0f, 0.0f));
+    for (auto distance : distances)
+        target.mouseDrag (mouseEventAt (target, 20.0f, distance, 1, true));
+}
+
+inline int countChangesOf (const HostRecorder& recorder, int index)
+{
+    int n = 0;
+    for (const auto& change : recorder.changes)
+        n += change.first == index ? 1 : 0;
+    return n;
+}
+} // namespace paneltest

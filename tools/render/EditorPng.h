@@ -1,0 +1,14 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+class VarnocAudioProcessor;
+
+namespace render
+{
+class PendingOutput;
+
+// Draws the plug-in window for the processor's current settings into a PNG, off screen
+// (no display needed). Needs JUCE's GUI side initialised.
+juce::Result writeEditorPng (VarnocAudioProcessor& processor, PendingOutput& output);
+} // namespace render

@@ -1,0 +1,114 @@
+#include "tools/render/Summary.h"
+
+#include <cmath>
+#include <cstdio>
+#include <unistd.h>
+
+namespace render
+{
+namespace
+{
+    constexpr double decibelsPerNeper = 8.685889638065037; // 20 / ln 10
+    constexpr double progressMinimumSeconds = 30.0;
+    constexpr int progressWidth = 40;
+    const char* const bandNames[3] = { "low", "mid", "high" };
+} // namespace
+
+void LevelMeter::add (const juce::AudioBuffer<float>& buffer, int numChannels, int numFrames) noexcept
+{
+    for (int c = 0; c < numChannels; ++c)
+    {
+        const float* data = buffer.getReadPointer (c);
+        for (int i = 0; i < numFrames; ++i)
+        {
+            const double x = data[i];
+            peak = std::max (peak, std::abs (x));
+            sumOfSquares += x * x;
+        }
+    }
+    count += static_cast<juce::int64> (numChannels) * numFrames;
+}
+
+double LevelMeter::getRms() const noexcept
+{
+    return count > 0 ? std::sqrt (sumOfSquares / static_cast<double> (count)) : 0.0;
+}
+
+void GainTracker::add (const std::array<float, 3>& blockMeanGains) noexcept
+{
+    for (size_t b = 0; b < sums.size(); ++b)
+        sums[b] += blockMeanGains[b];
+    ++numBlocks;
+}
+
+double GainTracker::getMeanGain (int band) const noexcept
+{
+    return numBlocks > 0 ? sums[(size_t) band] / numBlocks : 1.0;
+}
+
+juce::String decibelText (double linear)
+{
+    if (! (linear > 0.0))
+        return "-inf";
+    return juce::String (std::log (linear) * decibelsPerNeper, 2);
+}
+
+juce::String summaryText (const RenderStats& stats)
+{
+    const double seconds = stats.sampleRate > 0.0 ? static_cast<double> (stats.frames) / stats.sampleRate : 0.0;
+
+    juce::String text;
+    text << "rendered " << juce::String (seconds, 2) << " s at " << juce::String (stats.sampleRate, 0) << " Hz, "
+         << (stats.inputChannels == 1 ? "mono" : "stereo") << " in, stereo out, blocks of "
+         << stats.blockFrames << " frames\n";
+    text << "  input   peak " << decibelText (stats.input.getPeak()) << " dBFS, RMS "
+         << decibelText (stats.input.getRms()) << " dBFS\n";
+    text << "  output  peak " << decibelText (stats.output.getPeak()) << " dBFS, RMS "
+         << decibelText (stats.output.getRms()) << " dBFS";
+    if (stats.output.getPeak() > 1.0)
+        text << " (clipped in the file)";
+    text << "\n  mean gain change of the band compressors:";
+    for (int b = 0; b < 3; ++b)
+        text << (b > 0 ? "," : "") << " " << bandNames[b] << " " << decibelText (stats.stage1Gain.getMeanGain (b)) << " dB";
+    text << "\n";
+    return text;
+}
+
+//==============================================================================
+ProgressBar::~ProgressBar()
+{
+    finish();
+}
+
+bool ProgressBar::wanted (juce::int64 frames, double sampleRate)
+{
+    return isatty (STDERR_FILENO) != 0 && sampleRate > 0.0
+        && static_cast<double> (frames) / sampleRate >= progressMinimumSeconds;
+}
+
+void ProgressBar::update (juce::int64 done, juce::int64 total)
+{
+    if (! isEnabled || total <= 0)
+        return;
+
+    const int percent = static_cast<int> (100 * done / total);
+    if (percent == shownPercent)
+        return;
+    shownPercent = percent;
+
+    const int filled = percent * progressWidth / 100;
+    std::fprintf (stderr, "\r[%s%s] %3d%%", juce::String::repeatedString ("#", filled).toRawUTF8(),
+                  juce::String::repeatedString (".", progressWidth - filled).toRawUTF8(), percent);
+    std::fflush (stderr);
+}
+
+void ProgressBar::finish()
+{
+    if (! isEnabled || shownPercent < 0)
+        return;
+    // Clear the bar so the summary starts on a clean line.
+    std::fprintf (stderr, "\r%*s\r", progressWidth + 8, "");
+    std::fflush (stderr);
+    shownPercent = -1;
+}
+} // namespace render

@@ -4,12 +4,11 @@ namespace render
 {
 namespace
 {
-    juce::AudioFormatManager& formats()
+    void registerFormats (juce::AudioFormatManager& manager)
     {
-        static juce::AudioFormatManager manager;
-        if (manager.getNumKnownFormats() == 0)
-            manager.registerBasicFormats();
-        return manager;
+        manager.registerFormat (new juce::WavAudioFormat(), true);
+        manager.registerFormat (new juce::AiffAudioFormat(), false);
+        manager.registerFormat (new juce::FlacAudioFormat(), false);
     }
 
     // FLAC's middle compression level: close to the best size, still quick.
@@ -20,9 +19,15 @@ namespace
     }
 } // namespace
 
-juce::AudioFormat* findFormatFor (const juce::File& file)
+std::unique_ptr<juce::AudioFormat> findFormatFor (const juce::File& file)
 {
-    return formats().findFormatForFileExtension (file.getFileExtension());
+    std::unique_ptr<juce::AudioFormat> candidates[] = { std::make_unique<juce::WavAudioFormat>(),
+                                                        std::make_unique<juce::AiffAudioFormat>(),
+                                                        std::make_unique<juce::FlacAudioFormat>() };
+    for (auto& format : candidates)
+        if (format->canHandleFile (file))
+            return std::move (format);
+    return nullptr;
 }
 
 juce::Result checkAudioFileName (const juce::File& file)
@@ -53,7 +58,9 @@ std::unique_ptr<juce::AudioFormatReader> openAudioFile (const juce::File& file, 
         return nullptr;
     }
 
-    std::unique_ptr<juce::AudioFormatReader> reader (formats().createReaderFor (file));
+    juce::AudioFormatManager formats; // readers do not refer back to it
+    registerFormats (formats);
+    std::unique_ptr<juce::AudioFormatReader> reader (formats.createReaderFor (file));
     if (reader == nullptr)
     {
         error = "not a readable WAV, AIFF or FLAC file: " + file.getFullPathName();
@@ -86,7 +93,7 @@ juce::Result PendingOutput::commit()
 std::unique_ptr<AudioFileWriter> AudioFileWriter::create (const juce::File& target, double sampleRate,
                                                           int numChannels, juce::String& error)
 {
-    auto* format = findFormatFor (target);
+    auto format = findFormatFor (target);
     if (format == nullptr)
     {
         error = checkAudioFileName (target).getErrorMessage();
@@ -94,6 +101,7 @@ std::unique_ptr<AudioFileWriter> AudioFileWriter::create (const juce::File& targ
     }
 
     std::unique_ptr<AudioFileWriter> result (new AudioFileWriter());
+    result->format = std::move (format);
     result->output = std::make_unique<PendingOutput> (target);
 
     auto fileStream = std::make_unique<juce::FileOutputStream> (result->output->getTemporary());
@@ -104,12 +112,13 @@ std::unique_ptr<AudioFileWriter> AudioFileWriter::create (const juce::File& targ
         return nullptr;
     }
 
-    result->writer.reset (format->createWriterFor (fileStream.get(), sampleRate, (unsigned int) numChannels,
-                                                   outputBitsPerSample, {}, qualityOptionFor (*format)));
+    auto& chosen = *result->format;
+    result->writer.reset (chosen.createWriterFor (fileStream.get(), sampleRate, (unsigned int) numChannels,
+                                                  outputBitsPerSample, {}, qualityOptionFor (chosen)));
     if (result->writer == nullptr)
     {
         error = "cannot write " + juce::String (sampleRate, 0) + " Hz, " + juce::String (numChannels)
-              + "-channel audio as " + format->getFormatName() + ": " + target.getFullPathName();
+              + "-channel audio as " + chosen.getFormatName() + ": " + target.getFullPathName();
         fileStream.reset();
         result->output.reset(); // removes the empty temporary file
         return nullptr;

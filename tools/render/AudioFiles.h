@@ -10,7 +10,7 @@ namespace render
 constexpr int outputBitsPerSample = 24;
 
 // The format for a file's extension (WAV, AIFF, FLAC), or null.
-juce::AudioFormat* findFormatFor (const juce::File& file);
+std::unique_ptr<juce::AudioFormat> findFormatFor (const juce::File& file);
 
 // Refuses file names whose extension names no format we write.
 juce::Result checkAudioFileName (const juce::File& file);
@@ -55,6 +55,7 @@ public:
 private:
     AudioFileWriter() = default;
 
+    std::unique_ptr<juce::AudioFormat> format;
     std::unique_ptr<PendingOutput> output;
     juce::FileOutputStream* stream = nullptr;   // owned by writer
     std::unique_ptr<juce::AudioFormatWriter> writer;

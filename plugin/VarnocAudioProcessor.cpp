@@ -103,6 +103,12 @@ float VarnocAudioProcessor::getParameter (int index)
     return params::isValidIndex (index) ? parameterValues[index].load (std::memory_order_relaxed) : 0.0f;
 }
 
+// Hosts show these as each parameter's starting value (LV2 and VST3 declare them).
+float VarnocAudioProcessor::getParameterDefaultValue (int index)
+{
+    return params::defaultValue (index);
+}
+
 const juce::String VarnocAudioProcessor::getParameterText (int index)
 {
     return params::isValidIndex (index) ? juce::String (getParameter (index), 2) : juce::String();

@@ -52,6 +52,7 @@ public:
     const juce::String getParameterName (int index) override;
     juce::String getParameterID (int index) override;
     float getParameter (int index) override;
+    float getParameterDefaultValue (int index) override;
     const juce::String getParameterText (int index) override;
     void setParameter (int index, float newValue) override;
 

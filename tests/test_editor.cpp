@@ -370,6 +370,46 @@ TEST_F (EditorTest, OpenAndCloseRepeatedlyWhileAudioRuns)
             ASSERT_TRUE (std::isfinite (buffer.getSample (c, i)));
 }
 
+// The needles poll the processor on the message thread while the host's audio thread
+// processes: a loud low tone moves the low band's level needle, and compressing it moves
+// the reduction needle off its resting place.
+TEST_F (EditorTest, NeedlesFollowTheAudioWhileItPlays)
+{
+    processor.setPlayConfigDetails (2, 2, 48000.0, 256);
+    processor.prepareToPlay (48000.0, 256);
+    processor.setParameter (params::bandIndex (0, params::thresh), 0.0f);
+    processor.setParameter (params::bandIndex (0, params::ratio), 0.0f);
+    openEditor();
+    auto& panel = *editor->lowBandPanel;
+    const int reductionBefore = panel.reductionMeter->getFrameIndex();
+
+    std::atomic<bool> running { true };
+    std::thread audio ([this, &running]
+    {
+        juce::AudioBuffer<float> buffer (2, 256);
+        juce::MidiBuffer midi;
+        int phase = 0;
+        while (running.load())
+        {
+            for (int i = 0; i < 256; ++i, ++phase)
+                for (int c = 0; c < 2; ++c)
+                    buffer.setSample (c, i, 0.5f * std::sin (2.0f * 3.14159265f * 80.0f * (float) phase / 48000.0f));
+
+            const juce::ScopedLock sl (processor.getCallbackLock());
+            processor.processBlock (buffer, midi);
+        }
+    });
+
+    pump (400);
+    running.store (false);
+    audio.join();
+
+    EXPECT_GT (panel.levelMeter->getFrameIndex(), 20);
+    EXPECT_NE (panel.reductionMeter->getFrameIndex(), reductionBefore);
+    EXPECT_GT (panel.reductionMeter->getFrameIndex(), 0);
+    EXPECT_LT (editor->highBandPanel->levelMeter->getFrameIndex(), 5); // hardly anything up there
+}
+
 TEST_F (EditorTest, SnapshotShowsTheWholeWindowOverTheBackground)
 {
     setDistinctValues (processor);

@@ -6,6 +6,7 @@
 
 #include "plugin/VarnocAudioProcessor.h"
 
+#include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <utility>
@@ -61,11 +62,12 @@ void dragBy (ComponentType& target, std::initializer_list<float> distances)
         target.mouseDrag (mouseEventAt (target, 20.0f, distance, 1, true));
 }
 
-inline int countChangesOf (const HostRecorder& recorder, int index)
+// Exactly one report to the host, for parameter `index` with value v, and v stored.
+inline void expectReportedOnce (HostRecorder& recorder, VarnocAudioProcessor& processor, int index, float v)
 {
-    int n = 0;
-    for (const auto& change : recorder.changes)
-        n += change.first == index ? 1 : 0;
-    return n;
+    ASSERT_EQ (recorder.changes.size(), 1u);
+    EXPECT_EQ (recorder.changes[0], std::make_pair (index, v));
+    EXPECT_EQ (processor.getParameter (index), v);
+    recorder.changes.clear();
 }
 } // namespace paneltest

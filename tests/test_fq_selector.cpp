@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
+#include <tuple>
 
 namespace
 {
@@ -15,14 +15,7 @@ using paneltest::pump;
 
 constexpr int trackStart = 124;
 
-class ChangeCounter final : public juce::ChangeListener
-{
-public:
-    void changeListenerCallback (juce::ChangeBroadcaster*) override { ++count; }
-    int count = 0;
-};
-
-class FqSelectorTest : public ::testing::Test
+class FqSelectorTest : public ::testing::Test, private juce::ChangeListener
 {
 protected:
     FqSelectorTest()
@@ -30,10 +23,12 @@ protected:
         parent.setBounds (0, 0, 914, 650);
         parent.addAndMakeVisible (selector);
         selector.setBounds (trackStart, 569, 58, 68);
-        selector.addChangeListener (&counter);
+        selector.addChangeListener (this);
     }
 
-    ~FqSelectorTest() override { selector.removeChangeListener (&counter); }
+    ~FqSelectorTest() override { selector.removeChangeListener (this); }
+
+    void changeListenerCallback (juce::ChangeBroadcaster*) override { ++announcements; }
 
     int offset() const { return selector.getX() - trackStart; }
     juce::String label() const { return selector.getValueLabel()->getText(); }
@@ -41,32 +36,37 @@ protected:
     VarnocAudioProcessor processor;
     juce::Component parent;
     fqSelector selector { processor };
-    ChangeCounter counter;
+    int announcements = 0;
 };
 } // namespace
 
-TEST_F (FqSelectorTest, SetValuePlacesOnWholePixelsIgnoringLimitsAndSendsNothing)
+TEST_F (FqSelectorTest, SetValuePlacesOnWholePixelsIgnoringTrackEndsAndLimitsAndSendsNothing)
 {
     selector.upperLimit = 0.05f;
     selector.lowerLimit = 0.02f;
+    constexpr float nan = std::numeric_limits<float>::quiet_NaN();
+    constexpr float inf = std::numeric_limits<float>::infinity();
 
-    selector.setValue (0.0f); // left of the leftmost drag position
-    EXPECT_EQ (offset(), 0);
-    EXPECT_EQ (label(), "0Hz");
-
-    selector.setValue (0.1f); // 32.8 pixels: the value read back is 32/328, not 0.1
-    EXPECT_EQ (offset(), 32);
+    // 0 lies left of the leftmost drag position; 0.1 is 32.8 pixels, so it reads back as 32/328.
+    struct Row { float v; int offset; const char* label; };
+    const Row rows[] = { { 0.0f, 0, "0Hz" },  { 0.1f, 32, nullptr }, { 0.5f, 164, "6339Hz" },
+                         { 1.0f, 328, "10837Hz" }, { -0.5f, 0, nullptr }, { 7.0f, 328, nullptr },
+                         { nan, 0, nullptr }, { inf, 328, "10837Hz" } };
+    for (const auto& row : rows)
+    {
+        selector.setValue (row.v);
+        EXPECT_EQ (offset(), row.offset) << "value " << row.v;
+        if (row.label != nullptr)
+        {
+            EXPECT_EQ (label(), row.label) << "value " << row.v;
+        }
+    }
+    selector.setValue (0.1f);
     EXPECT_EQ (selector.getValue(), static_cast<float> (32 / 328.0));
-
-    selector.setValue (0.5f);
-    EXPECT_EQ (label(), "6339Hz");
-
-    selector.setValue (1.0f);
-    EXPECT_EQ (label(), "10837Hz");
-    EXPECT_EQ (selector.getBounds(), juce::Rectangle<int> (trackStart + 328, 569, 58, 68));
+    EXPECT_EQ (selector.getBounds(), juce::Rectangle<int> (trackStart + 32, 569, 58, 68));
 
     pump();
-    EXPECT_EQ (counter.count, 0);
+    EXPECT_EQ (announcements, 0);
 }
 
 TEST_F (FqSelectorTest, EveryTrackPositionMapsBackToItself)
@@ -82,98 +82,49 @@ TEST_F (FqSelectorTest, EveryTrackPositionMapsBackToItself)
     }
 }
 
-TEST_F (FqSelectorTest, ValuesOutsideTheTrackAreShownAtTheNearerEnd)
+TEST_F (FqSelectorTest, DragFollowsTheMouseStopsAtTheTrackEndsAndAnnouncesEveryMove)
 {
-    selector.setValue (-0.5f);
-    EXPECT_EQ (offset(), 0);
-    selector.setValue (7.0f);
-    EXPECT_EQ (offset(), 328);
-    selector.setValue (std::numeric_limits<float>::quiet_NaN());
-    EXPECT_EQ (offset(), 0);
-    selector.setValue (std::numeric_limits<float>::infinity());
-    EXPECT_EQ (offset(), 328);
-    EXPECT_EQ (label(), "10837Hz");
-}
-
-TEST_F (FqSelectorTest, DragFollowsTheMouseAndStopsAtTheTrackEnds)
-{
-    // presses on the label reach the handle
-    bool selfClicks = true, childClicks = true;
-    selector.getValueLabel()->getInterceptsMouseClicks (selfClicks, childClicks);
-    EXPECT_FALSE (selfClicks || childClicks);
-
     selector.setValue (0.5f); // offset 164
-    dragBy (selector, { 10.0f, -30.0f });
-    EXPECT_EQ (offset(), 134);
-
-    dragBy (selector, { -1000.0f });
-    EXPECT_EQ (offset(), 2);
-    EXPECT_EQ (selector.getValue(), 2.0f / 328.0f);
-    EXPECT_EQ (label(), "95Hz");
-
-    dragBy (selector, { 1000.0f });
-    EXPECT_EQ (offset(), 328);
-    EXPECT_EQ (selector.getValue(), 1.0f);
-    EXPECT_EQ (label(), "10837Hz");
-}
-
-TEST_F (FqSelectorTest, EveryDragEventAnnouncesAndAPressAloneDoesNot)
-{
-    selector.setValue (0.5f);
     selector.mouseDown (paneltest::mouseEventAt (selector, 20.0f, 0.0f));
     pump();
-    EXPECT_EQ (counter.count, 0);
+    EXPECT_EQ (announcements, 0); // a press alone does not announce
+    for (float distance : { 10.0f, -30.0f, -30.0f }) // the same position again still announces
+    {
+        selector.mouseDrag (paneltest::mouseEventAt (selector, 20.0f, distance, 1, true));
+        pump();
+    }
+    EXPECT_EQ (announcements, 3);
+    EXPECT_EQ (offset(), 134);
 
-    selector.mouseDrag (paneltest::mouseEventAt (selector, 20.0f, 5.0f, 1, true));
-    pump();
-    EXPECT_EQ (counter.count, 1);
-
-    // the same position again still announces
-    selector.mouseDrag (paneltest::mouseEventAt (selector, 20.0f, 5.0f, 1, true));
-    pump();
-    EXPECT_EQ (counter.count, 2);
+    // the track ends: 2/328 on the left, 1.0 on the right
+    for (const auto& [distance, end, text] : { std::tuple (-1000.0f, 2, "95Hz"), std::tuple (1000.0f, 328, "10837Hz") })
+    {
+        dragBy (selector, { distance });
+        EXPECT_EQ (offset(), end);
+        EXPECT_EQ (selector.getValue(), static_cast<float> (end / 328.0));
+        EXPECT_EQ (label(), text);
+    }
 }
 
-TEST_F (FqSelectorTest, UpperLimitPullsTheHandleBack)
+TEST_F (FqSelectorTest, LimitsPullTheHandleBackTheLowerOneWinsAndTheTrackStaysReachable)
 {
+    struct Row { float lower, upper, distance; int offset; };
+    const Row rows[] = {
+        { 0.0f, 0.3f, 1000.0f, 98 },     // trunc (328 * 0.3)
+        { 0.5f, 1.0f, -1000.0f, 164 },
+        { 0.5f, 0.3f, 10.0f, 164 },      // conflicting limits: the lower one is applied last
+        { 1.05f, 1.0f, -40.0f, 328 },    // a low crossover of 0.95 from a chunk
+        { 0.0f, -0.05f, -40.0f, 2 },     // a high crossover of 0.05 from a chunk
+        { 0.0f, 1.0f, 100.0f, 102 },     // sane limits again: the handle moves freely
+    };
     selector.setValue (0.2f);
-    selector.upperLimit = 0.3f;
-    dragBy (selector, { 1000.0f });
-    EXPECT_EQ (offset(), 98); // trunc (328 * 0.3)
-    EXPECT_LE (selector.getValue(), 0.3f);
-    EXPECT_EQ (label(), display::crossoverText (selector.getValue()));
-}
-
-TEST_F (FqSelectorTest, LowerLimitIsAppliedLastAndWins)
-{
-    selector.setValue (0.6f);
-    selector.lowerLimit = 0.5f;
-    dragBy (selector, { -1000.0f });
-    EXPECT_EQ (offset(), 164);
-
-    selector.upperLimit = 0.3f; // conflicts with the lower limit
-    dragBy (selector, { 10.0f });
-    EXPECT_EQ (offset(), 164);
-}
-
-TEST_F (FqSelectorTest, LimitsBeyondTheTrackStillLeaveTheHandleWhereADragCanReach)
-{
-    // A low crossover of 0.95 from a chunk gives the high handle a lower limit of 1.05.
-    selector.setValue (0.5f);
-    selector.lowerLimit = 1.05f;
-    dragBy (selector, { -40.0f });
-    EXPECT_EQ (offset(), 328);
-    EXPECT_EQ (selector.getValue(), 1.0f);
-
-    // A high crossover of 0.05 gives the low handle an upper limit of -0.05.
-    selector.lowerLimit = 0.0f;
-    selector.upperLimit = -0.05f;
-    dragBy (selector, { -40.0f });
-    EXPECT_EQ (offset(), 2);
-    EXPECT_EQ (label(), "95Hz");
-
-    // Once the limits are sane again the handle moves freely.
-    selector.upperLimit = 1.0f;
-    dragBy (selector, { 100.0f });
-    EXPECT_EQ (offset(), 102);
+    for (const auto& row : rows)
+    {
+        selector.lowerLimit = row.lower;
+        selector.upperLimit = row.upper;
+        dragBy (selector, { row.distance });
+        EXPECT_EQ (offset(), row.offset) << "limits " << row.lower << ", " << row.upper;
+        EXPECT_EQ (selector.getValue(), static_cast<float> (row.offset / 328.0));
+        EXPECT_EQ (label(), display::crossoverText (selector.getValue()));
+    }
 }

@@ -5,16 +5,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <memory>
 #include <set>
+#include <utility>
+#include <vector>
 
 namespace
 {
-constexpr int numParameters = 35;
 constexpr double sampleRate = 44100.0;
 constexpr int blockSize = 512;
 
-const char* const parameterNames[numParameters] = {
+const char* const parameterNames[] = {
     "attack_0", "release_0", "fxmix_0", "add_0", "gain_0", "thresh_0", "ratio_0", "limonoff_0", "chanonoff_0",
     "attack_1", "release_1", "fxmix_1", "add_1", "gain_1", "thresh_1", "ratio_1", "limonoff_1", "chanonoff_1",
     "attack_2", "release_2", "fxmix_2", "add_2", "gain_2", "thresh_2", "ratio_2", "limonoff_2", "chanonoff_2",
@@ -23,9 +25,29 @@ const char* const parameterNames[numParameters] = {
 
 enum class Format { vst3, lv2 };
 
-std::string formatName (const ::testing::TestParamInfo<Format>& info)
+// The plug-in's own chunk (its "MYPLUGINSETTINGS" XML in JUCE's binary framing)
+// travels base64-encoded inside each format's host-side state: an XML element after
+// a binary header for VST3, a Turtle string literal for LV2. Returns it as text.
+std::string chunkOf (juce::AudioPluginInstance& instance)
 {
-    return info.param == Format::vst3 ? "VST3" : "LV2";
+    juce::MemoryBlock state;
+    instance.getStateInformation (state);
+    const std::string raw (static_cast<const char*> (state.getData()), state.getSize());
+
+    for (size_t start = 0; start < raw.size();)
+    {
+        const auto end = std::min (raw.find_first_of ("\"<>", start), raw.size());
+        juce::MemoryBlock decoded;
+
+        if (end - start > 64 && decoded.fromBase64Encoding (juce::String (raw.substr (start, end - start))))
+            if (std::string bytes (static_cast<const char*> (decoded.getData()), decoded.getSize());
+                bytes.find ("MYPLUGINSETTINGS") != std::string::npos)
+                return bytes;
+
+        start = end + 1;
+    }
+
+    return {};
 }
 
 class HostedPlugin : public ::testing::TestWithParam<Format>
@@ -33,86 +55,45 @@ class HostedPlugin : public ::testing::TestWithParam<Format>
 protected:
     void SetUp() override
     {
-        if (GetParam() == Format::vst3)
-        {
-            format = std::make_unique<juce::VST3PluginFormat>();
-            identifier = DUNSKARA_VST3_BUNDLE;
-        }
-        else
-        {
-            format = std::make_unique<juce::LV2PluginFormat>();
-            // Only the build's bundle: HOME points at an empty folder (see the main).
-            format->searchPathsForPlugins (juce::FileSearchPath (DUNSKARA_LV2_FOLDER), false, false);
-            identifier = DUNSKARA_LV2_URI;
-        }
+        const auto vst3 = GetParam() == Format::vst3;
+        format.reset (vst3 ? static_cast<juce::AudioPluginFormat*> (new juce::VST3PluginFormat) : new juce::LV2PluginFormat);
 
+        // Only the build's bundle: HOME points at an empty folder (see the main).
+        if (! vst3)
+            format->searchPathsForPlugins (juce::FileSearchPath (DUNSKARA_LV2_FOLDER), false, false);
+
+        const juce::String identifier = vst3 ? DUNSKARA_VST3_BUNDLE : DUNSKARA_LV2_URI;
         format->findAllTypesForFile (descriptions, identifier);
         ASSERT_EQ (descriptions.size(), 1) << identifier;
     }
 
-    std::unique_ptr<juce::AudioPluginInstance> createInstance()
+    void TearDown() override
+    {
+        for (auto& instance : instances)
+            instance->releaseResources();
+    }
+
+    // A new instance, prepared to play; released after the test.
+    juce::AudioPluginInstance* createInstance()
     {
         juce::String error;
         auto instance = format->createInstanceFromDescription (*descriptions[0], sampleRate, blockSize, error);
-        EXPECT_NE (instance, nullptr) << error;
-        return instance;
-    }
 
-    static juce::AudioProcessorParameter* findParameter (juce::AudioPluginInstance& instance, const juce::String& name)
-    {
-        for (auto* parameter : instance.getParameters())
-            if (parameter->getName (64) == name)
-                return parameter;
+        if (instance == nullptr)
+            ADD_FAILURE() << error;
+        else
+            instance->prepareToPlay (sampleRate, blockSize);
 
-        return nullptr;
-    }
-
-    static void processOneBlock (juce::AudioPluginInstance& instance, juce::AudioBuffer<float>& buffer)
-    {
-        juce::MidiBuffer midi;
-        instance.processBlock (buffer, midi);
-    }
-
-    // The plug-in's own chunk (its "MYPLUGINSETTINGS" XML in JUCE's binary framing)
-    // travels base64-encoded inside each format's host-side state: an XML element after
-    // a binary header for VST3, a Turtle string literal for LV2. Returns it as text.
-    static std::string findPluginChunk (const juce::MemoryBlock& hostState)
-    {
-        const std::string raw (static_cast<const char*> (hostState.getData()), hostState.getSize());
-        size_t start = 0;
-
-        while (start < raw.size())
-        {
-            const auto end = std::min (raw.find_first_of ("\"<>", start), raw.size());
-            juce::MemoryBlock decoded;
-
-            if (end - start > 64 && decoded.fromBase64Encoding (juce::String (raw.substr (start, end - start))))
-            {
-                const std::string bytes (static_cast<const char*> (decoded.getData()), decoded.getSize());
-
-                if (bytes.find ("MYPLUGINSETTINGS") != std::string::npos)
-                    return bytes;
-            }
-
-            start = end + 1;
-        }
-
-        return {};
-    }
-
-    static std::string chunkOf (juce::AudioPluginInstance& instance)
-    {
-        juce::MemoryBlock state;
-        instance.getStateInformation (state);
-        return findPluginChunk (state);
+        return instance != nullptr ? instances.emplace_back (std::move (instance)).get() : nullptr;
     }
 
     std::unique_ptr<juce::AudioPluginFormat> format;
-    juce::String identifier;
     juce::OwnedArray<juce::PluginDescription> descriptions;
+    std::vector<std::unique_ptr<juce::AudioPluginInstance>> instances;
+    juce::MidiBuffer midi;
 };
 
-TEST_P (HostedPlugin, DescriptionNamesTheEffect)
+TEST_P (HostedPlugin, IsAStereoEffectWithTheNamedParametersAtTheirDefaults)
 {
     const auto& description = *descriptions[0];
     EXPECT_EQ (description.name, "DUNSKARA");
@@ -120,22 +101,20 @@ TEST_P (HostedPlugin, DescriptionNamesTheEffect)
     EXPECT_FALSE (description.isInstrument);
     EXPECT_EQ (description.numInputChannels, 2);
     EXPECT_EQ (description.numOutputChannels, 2);
-}
 
-TEST_P (HostedPlugin, HasStereoBusesAndTheNamedParameters)
-{
-    auto instance = createInstance();
+    auto* instance = createInstance();
     ASSERT_NE (instance, nullptr);
-
-    EXPECT_EQ (instance->getTotalNumInputChannels(), 2);
-    EXPECT_EQ (instance->getTotalNumOutputChannels(), 2);
     EXPECT_EQ (instance->getMainBusNumInputChannels(), 2);
     EXPECT_EQ (instance->getMainBusNumOutputChannels(), 2);
 
     // Formats order parameters their own way (LV2 hosting sorts them by URI) and may
-    // add their own (bypass, program): match by name.
-    std::multiset<juce::String> names, ids;
-    juce::StringArray extras;
+    // add their own: match by name, and allow only the wrappers' bypass and program.
+    const juce::StringArray known (parameterNames, (int) std::size (parameterNames));
+    // What the host shows before anything was changed: the plug-in's defaults.
+    const std::map<juce::String, float> defaults { { "attack_0", 0.42f }, { "thresh_0", 1.0f }, { "gain_1", 0.5f },
+                                                   { "MainInGain", 0.25f }, { "Fq_High", 0.4f }, { "MainOnOff", 1.0f } };
+    std::multiset<juce::String> names;
+    std::set<juce::String> ids;
 
     for (auto* parameter : instance->getParameters())
     {
@@ -143,31 +122,28 @@ TEST_P (HostedPlugin, HasStereoBusesAndTheNamedParameters)
         ASSERT_NE (hosted, nullptr);
         const auto name = hosted->getName (64);
 
-        if (std::none_of (std::begin (parameterNames), std::end (parameterNames),
-                          [&name] (const char* known) { return name == known; }))
+        if (! known.contains (name))
         {
-            extras.add (name);
+            EXPECT_TRUE (name == "Bypass" || name == "Program") << name;
             continue;
         }
 
         names.insert (name);
-        ids.insert (hosted->getParameterID());
+        EXPECT_TRUE (ids.insert (hosted->getParameterID()).second) << name;
+
+        if (const auto found = defaults.find (name); found != defaults.end())
+        {
+            EXPECT_NEAR (hosted->getValue(), found->second, 1.0e-6f) << name;
+        }
     }
 
     EXPECT_EQ (names, std::multiset<juce::String> (std::begin (parameterNames), std::end (parameterNames)));
-    EXPECT_EQ (std::set<juce::String> (ids.begin(), ids.end()).size(), (size_t) numParameters);
-
-    // Only the wrappers' own controls may come on top.
-    for (const auto& extra : extras)
-        EXPECT_TRUE (extra == "Bypass" || extra == "Program") << extra;
 }
 
 TEST_P (HostedPlugin, DefaultSettingsPassAudioThrough)
 {
-    auto instance = createInstance();
+    auto* instance = createInstance();
     ASSERT_NE (instance, nullptr);
-    instance->prepareToPlay (sampleRate, blockSize);
-
     juce::AudioBuffer<float> buffer (2, blockSize);
     float worst = 0.0f;
 
@@ -177,66 +153,37 @@ TEST_P (HostedPlugin, DefaultSettingsPassAudioThrough)
             for (int i = 0; i < blockSize; ++i)
                 buffer.setSample (c, i, 0.5f * (float) std::sin (0.01 * (c + 1) * (block * blockSize + i)));
 
-        juce::AudioBuffer<float> input (buffer);
-        processOneBlock (*instance, buffer);
+        const juce::AudioBuffer<float> input (buffer);
+        instance->processBlock (buffer, midi);
 
         // The dynamics units fade in over the first samples after a start.
         for (int c = 0; c < 2; ++c)
-            for (int i = 0; i < blockSize; ++i)
+            for (int i = block > 0 ? 0 : 32; i < blockSize; ++i)
             {
                 ASSERT_TRUE (std::isfinite (buffer.getSample (c, i)));
-
-                if (block > 0 || i >= 32)
-                    worst = std::max (worst, std::abs (buffer.getSample (c, i) - input.getSample (c, i)));
+                worst = std::max (worst, std::abs (buffer.getSample (c, i) - input.getSample (c, i)));
             }
     }
 
     EXPECT_LT (worst, 1.0e-6f);
-    instance->releaseResources();
 }
 
-// What the host shows before anything was changed: the plug-in's defaults.
-TEST_P (HostedPlugin, HostSeesTheDefaultValues)
+TEST_P (HostedPlugin, ParameterSetByTheHostReachesThePluginAndItsState)
 {
-    auto instance = createInstance();
+    auto* instance = createInstance();
     ASSERT_NE (instance, nullptr);
-
-    const auto chunk = chunkOf (*instance);
-    EXPECT_NE (chunk.find ("pg_floats05=\"1\""), std::string::npos);
-    EXPECT_NE (chunk.find ("pg_floats00=\"0.419999987\""), std::string::npos);
-
-    for (const auto& [name, value] : { std::pair<const char*, float> { "attack_0", 0.42f }, { "thresh_0", 1.0f },
-                                       { "gain_1", 0.5f }, { "MainInGain", 0.25f }, { "Fq_High", 0.4f },
-                                       { "MainOnOff", 1.0f } })
-    {
-        auto* parameter = findParameter (*instance, name);
-        ASSERT_NE (parameter, nullptr) << name;
-        EXPECT_NEAR (parameter->getValue(), value, 1.0e-6f) << name;
-    }
-}
-
-TEST_P (HostedPlugin, ParameterSetByTheHostReachesThePlugin)
-{
-    auto instance = createInstance();
-    ASSERT_NE (instance, nullptr);
-    instance->prepareToPlay (sampleRate, blockSize);
-
-    auto* thresh = findParameter (*instance, "thresh_0");
-    ASSERT_NE (thresh, nullptr);
+    const auto& parameters = instance->getParameters();
+    const auto found = std::find_if (parameters.begin(), parameters.end(), [] (auto* p) { return p->getName (64) == "thresh_0"; });
+    ASSERT_NE (found, parameters.end());
+    auto* thresh = *found;
     thresh->setValueNotifyingHost (0.3f);
 
     // Formats deliver parameter changes to the processor with the next block.
     juce::AudioBuffer<float> buffer (2, blockSize);
     buffer.clear();
-    processOneBlock (*instance, buffer);
-
+    instance->processBlock (buffer, midi);
     EXPECT_NEAR (thresh->getValue(), 0.3f, 1.0e-6f);
-
-    juce::MemoryBlock state;
-    instance->getStateInformation (state);
-    const auto chunk = findPluginChunk (state);
-    ASSERT_FALSE (chunk.empty());
-    EXPECT_NE (chunk.find ("pg_floats05=\"0.300000012\""), std::string::npos);
+    EXPECT_NE (chunkOf (*instance).find ("pg_floats05=\"0.300000012\""), std::string::npos);
 
     if (GetParam() == Format::vst3)  // the text comes from the plug-in's processor
     {
@@ -244,17 +191,16 @@ TEST_P (HostedPlugin, ParameterSetByTheHostReachesThePlugin)
     }
 
     // The state carries the value into a second instance.
-    auto other = createInstance();
+    juce::MemoryBlock state;
+    instance->getStateInformation (state);
+    auto* other = createInstance();
     ASSERT_NE (other, nullptr);
-    other->prepareToPlay (sampleRate, blockSize);
     other->setStateInformation (state.getData(), (int) state.getSize());
-    processOneBlock (*other, buffer);
+    other->processBlock (buffer, midi);
     EXPECT_NE (chunkOf (*other).find ("pg_floats05=\"0.300000012\""), std::string::npos);
-
-    other->releaseResources();
-    instance->releaseResources();
 }
 
-INSTANTIATE_TEST_SUITE_P (Formats, HostedPlugin, ::testing::Values (Format::vst3, Format::lv2), formatName);
+INSTANTIATE_TEST_SUITE_P (Formats, HostedPlugin, ::testing::Values (Format::vst3, Format::lv2),
+                          [] (const auto& test) { return test.param == Format::vst3 ? "VST3" : "LV2"; });
 
 } // namespace

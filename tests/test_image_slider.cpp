@@ -4,8 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
+#include <tuple>
 
 namespace
 {
@@ -13,22 +12,9 @@ namespace
 juce::Image makeStrip (int width, int frameHeight, int numFrames)
 {
     juce::Image strip (juce::Image::ARGB, width, frameHeight * numFrames, true);
-    juce::Graphics g (strip);
-
     for (int k = 0; k < numFrames; ++k)
-    {
-        g.setColour (juce::Colour::fromRGB ((juce::uint8) k, 200, 0));
-        g.fillRect (0, k * frameHeight, width, frameHeight);
-    }
-
+        strip.clear ({ 0, k * frameHeight, width, frameHeight }, juce::Colour::fromRGB ((juce::uint8) k, 200, 0));
     return strip;
-}
-
-juce::Image makeThumb (int width, int height)
-{
-    juce::Image thumb (juce::Image::ARGB, width, height, true);
-    thumb.clear (thumb.getBounds(), juce::Colours::white);
-    return thumb;
 }
 
 // The slider's own drawing only, on a transparent canvas of the slider's size.
@@ -40,173 +26,129 @@ juce::Image render (ImageSlider& slider)
     return canvas;
 }
 
-int alphaAt (ImageSlider& slider, int x, int y) { return render (slider).getPixelAt (x, y).getAlpha(); }
+// The smallest rectangle holding every pixel that was drawn (empty when nothing was).
+juce::Rectangle<int> drawnBounds (const juce::Image& image)
+{
+    juce::Rectangle<int> bounds;
+    for (int y = 0; y < image.getHeight(); ++y)
+        for (int x = 0; x < image.getWidth(); ++x)
+            if (image.getPixelAt (x, y).getAlpha() != 0)
+                bounds = bounds.getUnion ({ x, y, 1, 1 });
+    return bounds;
+}
 
 std::unique_ptr<ImageSlider> makeSlider (int styleCode, juce::Image image, int width, int height)
 {
     auto slider = std::make_unique<ImageSlider> ("dial");
     slider->setRange (0.0, 1.0, 0.001);
-    slider->setTextBoxStyle (juce::Slider::NoTextBox, false, 40, 20);
     slider->setImageStyle (styleCode);
     slider->setImage (image);
     slider->setBounds (0, 0, width, height);
     return slider;
 }
-
-struct EventLog final : public juce::Slider::Listener,
-                        public juce::ChangeListener
-{
-    void sliderValueChanged (juce::Slider*) override { events.push_back ("value"); }
-    void changeListenerCallback (juce::ChangeBroadcaster*) override { events.push_back ("change"); }
-    std::vector<std::string> events;
-};
 } // namespace
 
 TEST (ImageSlider, StyleCodesInstallDefaultImagesEvenWhenStyleIsUnchanged)
 {
-    ImageSlider slider ("dial");
-    EXPECT_EQ (slider.getSliderStyle(), juce::Slider::LinearVertical);
-    EXPECT_EQ (slider.getImage(), juce::ImageCache::getFromMemory (skin::slider_thumb_vertical,
-                                                                  skin::slider_thumb_verticalSize));
-
-    slider.setImageStyle (ImageSlider::horizontalThumb);
-    EXPECT_EQ (slider.getSliderStyle(), juce::Slider::LinearHorizontal);
-    EXPECT_EQ (slider.getImage(), juce::ImageCache::getFromMemory (skin::slider_thumb_horizontal,
-                                                                  skin::slider_thumb_horizontalSize));
-
+    using S = juce::Slider;
     const auto custom = makeStrip (4, 4, 3);
-    slider.setImageStyle (ImageSlider::rotaryStrip);
-    slider.setImage (custom);
-    slider.setImageStyle (ImageSlider::rotaryStrip);
-    EXPECT_EQ (slider.getSliderStyle(), juce::Slider::RotaryVerticalDrag);
-    EXPECT_EQ (slider.getImage(), juce::ImageCache::getFromMemory (skin::rotary_default_strip,
-                                                                  skin::rotary_default_stripSize));
+    const auto rotary = juce::ImageCache::getFromMemory (skin::rotary_default_strip, skin::rotary_default_stripSize);
+    ImageSlider slider ("dial");
+    EXPECT_EQ (slider.getSliderStyle(), S::LinearVertical);
+    EXPECT_EQ (slider.getImage(), juce::ImageCache::getFromMemory (skin::slider_thumb_vertical, skin::slider_thumb_verticalSize));
 
-    slider.setImage (custom);
-    slider.setImageStyle (3); // unknown codes change nothing
-    EXPECT_EQ (slider.getSliderStyle(), juce::Slider::RotaryVerticalDrag);
-    EXPECT_EQ (slider.getImage(), custom);
-}
+    // The second code 2 finds the style already rotary but still replaces the image; unknown codes change nothing.
+    struct Case { int code; S::SliderStyle style; juce::Image image; };
+    const Case cases[] = { { 0, S::LinearHorizontal, juce::ImageCache::getFromMemory (skin::slider_thumb_horizontal,
+                                                                                      skin::slider_thumb_horizontalSize) },
+                           { 2, S::RotaryVerticalDrag, rotary }, { 2, S::RotaryVerticalDrag, rotary },
+                           { 3, S::RotaryVerticalDrag, custom } };
 
-TEST (ImageSlider, RotaryShowsFrameForProportionAndLastFrameAtMaximum)
-{
-    struct Case { double value; int frame101; int frame81; };
-    const Case cases[] = { { 0.0, 0, 0 }, { 0.5, 50, 40 }, { 0.999, 100, 80 }, { 1.0, 100, 80 } };
-
-    for (const int numFrames : { 101, 81 })
+    for (const auto& c : cases)
     {
-        auto slider = makeSlider (ImageSlider::rotaryStrip, makeStrip (5, 6, numFrames), 5, 6);
-        slider->frameHeight = 6;
-
-        for (const auto& c : cases)
-        {
-            slider->setValue (c.value, juce::dontSendNotification);
-            const auto canvas = render (*slider);
-            const int expected = numFrames == 101 ? c.frame101 : c.frame81;
-            EXPECT_EQ (canvas.getPixelAt (0, 0).getRed(), expected) << numFrames << " frames, value " << c.value;
-            EXPECT_EQ (canvas.getPixelAt (4, 5), canvas.getPixelAt (0, 0)) << "whole frame drawn";
-            EXPECT_EQ (canvas.getPixelAt (0, 0).getAlpha(), 255);
-        }
+        slider.setImage (custom);
+        slider.setImageStyle (c.code);
+        EXPECT_EQ (slider.getSliderStyle(), c.style) << c.code;
+        EXPECT_EQ (slider.getImage(), c.image) << c.code;
     }
 }
 
-TEST (ImageSlider, LinearThumbPositions)
+TEST (ImageSlider, RotaryShowsFrameForProportionAndNothingWithoutStripOrFrameHeight)
 {
-    // Vertical, 295 high with a 77-high thumb: y = (1 - p) * 218, truncated; x = 2 / 2.
-    auto vertical = makeSlider (ImageSlider::verticalThumb, makeThumb (43, 77), 45, 295);
+    // Frame = truncation of p * N, where p = 1 shows the last frame; -1: nothing drawn.
+    struct Case { int numFrames, frameHeight; double value; int frame; };
+    const Case cases[] = { { 101, 6, 0.0, 0 }, { 101, 6, 0.5, 50 }, { 101, 6, 0.999, 100 }, { 101, 6, 1.0, 100 },
+                           { 81, 6, 0.0, 0 }, { 81, 6, 0.5, 40 }, { 81, 6, 0.999, 80 }, { 81, 6, 1.0, 80 },
+                           { 0, 6, 0.5, -1 }, { 4, 0, 0.5, -1 }, { 4, -5, 0.5, -1 } };
 
-    for (const auto& [value, top] : { std::pair { 0.0, 218 }, std::pair { 0.5, 109 }, std::pair { 0.999, 0 } })
+    for (const auto& c : cases)
     {
-        vertical->setValue (value, juce::dontSendNotification);
-        EXPECT_EQ (alphaAt (*vertical, 1, top), 255) << value;
-        EXPECT_EQ (alphaAt (*vertical, 43, top + 76), 255) << value;
-        EXPECT_EQ (alphaAt (*vertical, 0, top), 0) << value;
-        EXPECT_EQ (alphaAt (*vertical, 1, top == 0 ? 77 : top - 1), 0) << value;
+        auto slider = makeSlider (ImageSlider::rotaryStrip, c.numFrames > 0 ? makeStrip (5, 6, c.numFrames) : juce::Image(), 5, 6);
+        slider->frameHeight = c.frameHeight;
+        slider->setValue (c.value, juce::dontSendNotification);
+        const auto canvas = render (*slider);
+        const auto origin = canvas.getPixelAt (0, 0);
+        EXPECT_EQ (origin.getAlpha() == 0 ? -1 : origin.getRed(), c.frame) << c.numFrames << " frames, value " << c.value;
+        EXPECT_EQ (drawnBounds (canvas), c.frame < 0 ? juce::Rectangle<int>() : canvas.getBounds()) << "one whole frame";
     }
+}
 
-    // Horizontal, 200 x 41 with a 49 x 34 thumb: x = p * 151, truncated; y = 7 / 2.
-    auto horizontal = makeSlider (ImageSlider::horizontalThumb, makeThumb (49, 34), 200, 41);
+TEST (ImageSlider, LinearThumbPositionsAndNullThumb)
+{
+    // Vertical: x = (W - w) / 2, y = (1 - p) * (H - h); horizontal: x = p * (W - w), y = (H - h) / 2;
+    // all truncated. A zero-sized thumb stands for a null image, which draws nothing.
+    constexpr int V = ImageSlider::verticalThumb, H = ImageSlider::horizontalThumb;
+    struct Case { int code, width, height, thumbWidth, thumbHeight; double value; int x, y; };
+    const Case cases[] = { { V, 45, 295, 45, 77, 0.0, 0, 218 }, { V, 45, 295, 45, 77, 0.5, 0, 109 },
+                           { V, 45, 295, 45, 77, 0.999, 0, 0 }, { V, 45, 295, 45, 77, 1.0, 0, 0 },
+                           { V, 45, 295, 43, 77, 0.0, 1, 218 }, { V, 45, 295, 0, 0, 0.5, 0, 0 },
+                           { H, 200, 41, 49, 34, 0.0, 0, 3 }, { H, 200, 41, 49, 34, 0.5, 75, 3 },
+                           { H, 200, 41, 49, 34, 1.0, 151, 3 }, { H, 200, 41, 0, 0, 0.5, 0, 0 } };
 
-    for (const auto& [value, left] : { std::pair { 0.0, 0 }, std::pair { 0.5, 75 }, std::pair { 1.0, 151 } })
+    for (const auto& c : cases)
     {
-        horizontal->setValue (value, juce::dontSendNotification);
-        EXPECT_EQ (alphaAt (*horizontal, left, 3), 255) << value;
-        EXPECT_EQ (alphaAt (*horizontal, left + 48, 36), 255) << value;
-        EXPECT_EQ (alphaAt (*horizontal, left, 2), 0) << value;
-        EXPECT_EQ (alphaAt (*horizontal, left == 0 ? 49 : left - 1, 3), 0) << value;
+        const auto thumb = c.thumbWidth > 0 ? makeStrip (c.thumbWidth, c.thumbHeight, 1) : juce::Image();
+        auto slider = makeSlider (c.code, thumb, c.width, c.height);
+        slider->setValue (c.value, juce::dontSendNotification);
+        EXPECT_EQ (drawnBounds (render (*slider)), juce::Rectangle<int> (c.x, c.y, c.thumbWidth, c.thumbHeight))
+            << "style " << c.code << ", value " << c.value;
     }
 }
 
 TEST (ImageSlider, DisabledSliderOrParentDrawsAtSixtyPercent)
 {
     juce::Component parent;
-    auto slider = makeSlider (ImageSlider::verticalThumb, makeThumb (45, 77), 45, 295);
+    auto slider = makeSlider (ImageSlider::verticalThumb, makeStrip (45, 77, 1), 45, 295);
     parent.addChildComponent (*slider);
-
-    EXPECT_EQ (alphaAt (*slider, 0, 250), 255);
-    slider->setEnabled (false);
-    EXPECT_NEAR (alphaAt (*slider, 0, 250), 153, 1);
-    slider->setEnabled (true);
-    parent.setEnabled (false);
-    EXPECT_NEAR (alphaAt (*slider, 0, 250), 153, 1);
-}
-
-TEST (ImageSlider, NullImageOrUnsetFrameHeightDrawsNothing)
-{
-    const auto isBlank = [] (const juce::Image& image)
+    for (const auto& [sliderEnabled, parentEnabled, alpha] : { std::tuple { true, true, 255 }, std::tuple { false, true, 153 },
+                                                               std::tuple { true, false, 153 } })
     {
-        for (int y = 0; y < image.getHeight(); ++y)
-            for (int x = 0; x < image.getWidth(); ++x)
-                if (image.getPixelAt (x, y).getAlpha() != 0)
-                    return false;
-        return true;
-    };
-
-    for (const int code : { ImageSlider::horizontalThumb, ImageSlider::verticalThumb, ImageSlider::rotaryStrip })
-    {
-        auto slider = makeSlider (code, juce::Image(), 60, 60);
-        slider->frameHeight = 10;
-        EXPECT_TRUE (isBlank (render (*slider))) << code;
-    }
-
-    auto rotary = makeSlider (ImageSlider::rotaryStrip, makeStrip (5, 5, 4), 5, 5);
-    for (const int frameHeight : { 0, -5 })
-    {
-        rotary->frameHeight = frameHeight;
-        EXPECT_TRUE (isBlank (render (*rotary))) << frameHeight;
+        slider->setEnabled (sliderEnabled);
+        parent.setEnabled (parentEnabled);
+        EXPECT_NEAR (render (*slider).getPixelAt (0, 250).getAlpha(), alpha, 1) << sliderEnabled << parentEnabled;
     }
 }
 
 TEST (ImageSlider, DoubleClickRestoresResetValueThenTellsValueAndChangeListeners)
 {
-    auto slider = makeSlider (ImageSlider::verticalThumb, makeThumb (4, 4), 10, 100);
-    slider->setValue (0.2, juce::dontSendNotification);
+    struct EventLog final : public juce::Slider::Listener, public juce::ChangeListener
+    {
+        void sliderValueChanged (juce::Slider*) override { events.add ("value"); }
+        void changeListenerCallback (juce::ChangeBroadcaster*) override { events.add ("change"); }
+        juce::StringArray events;
+    } log;
+
+    auto slider = makeSlider (ImageSlider::verticalThumb, makeStrip (4, 4, 1), 10, 100);
     slider->setResetValue (0.75);
     slider->setEnabled (false); // the reset ignores the enabled state
-
-    EventLog log;
     slider->addListener (&log);
     slider->addChangeListener (&log);
 
     const auto now = juce::Time::getCurrentTime();
-    const juce::MouseEvent doubleClick (juce::Desktop::getInstance().getMainMouseSource(), {}, {},
-                                        1.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-                                        slider.get(), slider.get(), now, {}, now, 2, false);
-
-    slider->mouseDoubleClick (doubleClick);
+    slider->mouseDoubleClick ({ juce::Desktop::getInstance().getMainMouseSource(), {}, {}, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f,
+                                slider.get(), slider.get(), now, {}, now, 2, false });
     EXPECT_EQ (slider->getValue(), 0.75); // set at once, announced later
-    EXPECT_TRUE (log.events.empty());
+    EXPECT_TRUE (log.events.isEmpty());
     juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
-    EXPECT_EQ (log.events, (std::vector<std::string> { "value", "change" }));
-
-    // Limited to the range and snapped to the interval like every value.
-    slider->resetValue = 1.5;
-    slider->mouseDoubleClick (doubleClick);
-    EXPECT_EQ (slider->getValue(), 1.0);
-    slider->resetValue = 0.12345;
-    slider->mouseDoubleClick (doubleClick);
-    EXPECT_NEAR (slider->getValue(), 0.123, 1e-12);
-
-    slider->removeListener (&log);
-    slider->removeChangeListener (&log);
+    EXPECT_EQ (log.events.joinIntoString (","), "value,change");
 }

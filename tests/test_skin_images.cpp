@@ -6,41 +6,37 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
-#include <stdexcept>
+#include <vector>
 
 namespace
 {
-struct SkinImage
-{
-    const char* name;
-    const unsigned char* data;
-    int size;
-    int width;
-    int height;
-    bool alpha;
-    int frameHeight;
-};
+struct SkinImage { const char* name; const unsigned char* data; int size, width, height; bool alpha; };
 
 const SkinImage skinImages[] = {
-#define DUNSKARA_TEST_SKIN_IMAGE(name, w, h, alpha, frame) { #name, skin::name, skin::name##Size, w, h, alpha, frame },
+#define DUNSKARA_TEST_SKIN_IMAGE(name, w, h, alpha, frame) { #name, skin::name, skin::name##Size, w, h, alpha },
     DUNSKARA_SKIN_IMAGES (DUNSKARA_TEST_SKIN_IMAGE)
 #undef DUNSKARA_TEST_SKIN_IMAGE
 };
 
-int readBigEndian (const unsigned char* bytes)
+juce::Image decode (const char* name)
 {
-    return (bytes[0] << 24) | (bytes[1] << 16) | (bytes[2] << 8) | bytes[3];
+    for (const auto& image : skinImages)
+        if (std::strcmp (image.name, name) == 0)
+            return juce::ImageCache::getFromMemory (image.data, image.size);
+    return {};
 }
 
-juce::Image decode (const SkinImage& image)
+// Pixels that carry the knobs' value-ring colour (a saturated blue).
+int litRingPixels (const juce::Image& frame)
 {
-    return juce::ImageCache::getFromMemory (image.data, image.size);
-}
-
-juce::Image frameOf (const juce::Image& strip, int frameHeight, int index)
-{
-    return strip.getClippedImage ({ 0, index * frameHeight, strip.getWidth(), frameHeight });
+    int count = 0;
+    for (int y = 0; y < frame.getHeight(); ++y)
+        for (int x = 0; x < frame.getWidth(); ++x)
+            if (const auto c = frame.getPixelAt (x, y); c.getAlpha() > 200 && c.getBlue() > 180 && c.getRed() < 120)
+                ++count;
+    return count;
 }
 
 bool samePixels (const juce::Image& a, const juce::Image& b)
@@ -49,36 +45,12 @@ bool samePixels (const juce::Image& a, const juce::Image& b)
         for (int x = 0; x < a.getWidth(); ++x)
             if (a.getPixelAt (x, y) != b.getPixelAt (x, y))
                 return false;
-
     return true;
 }
 
-// Pixels that carry the knobs' value-ring colour (a saturated blue).
-int litRingPixels (const juce::Image& frame)
-{
-    int count = 0;
+int readBigEndian (const unsigned char* bytes) { return (bytes[0] << 24) | (bytes[1] << 16) | (bytes[2] << 8) | bytes[3]; }
 
-    for (int y = 0; y < frame.getHeight(); ++y)
-        for (int x = 0; x < frame.getWidth(); ++x)
-        {
-            const auto c = frame.getPixelAt (x, y);
-            count += (c.getAlpha() > 200 && c.getBlue() > 180 && c.getRed() < 120) ? 1 : 0;
-        }
-
-    return count;
-}
-
-const SkinImage& find (const char* name)
-{
-    for (const auto& image : skinImages)
-        if (std::strcmp (image.name, name) == 0)
-            return image;
-
-    throw std::runtime_error (name);
-}
-
-//==============================================================================
-TEST (SkinImages, EveryFileIsAPlainEightBitPngOfTheListedType)
+TEST (SkinImages, EveryImageIsAnEightBitPngThatDecodesOnceToItsListedSize)
 {
     const unsigned char signature[] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n' };
 
@@ -90,131 +62,58 @@ TEST (SkinImages, EveryFileIsAPlainEightBitPngOfTheListedType)
         EXPECT_EQ (std::memcmp (image.data + 12, "IHDR", 4), 0);
         EXPECT_EQ (readBigEndian (image.data + 16), image.width);
         EXPECT_EQ (readBigEndian (image.data + 20), image.height);
-        EXPECT_EQ (image.data[24], 8);                       // bits per channel
-        EXPECT_EQ (image.data[25], image.alpha ? 6 : 2);     // RGBA or RGB
-        EXPECT_EQ (image.data[28], 0);                       // not interlaced
-    }
-}
+        EXPECT_EQ (image.data[24], 8);                   // bits per channel
+        EXPECT_EQ (image.data[25], image.alpha ? 6 : 2); // RGBA or RGB
+        EXPECT_EQ (image.data[28], 0);                   // not interlaced
 
-TEST (SkinImages, EveryImageDecodesToItsListedSizeAndFormat)
-{
-    for (const auto& image : skinImages)
-    {
-        SCOPED_TRACE (image.name);
-        const auto decoded = decode (image);
+        const auto decoded = decode (image.name);
         ASSERT_TRUE (decoded.isValid());
-        EXPECT_EQ (decoded.getWidth(), image.width);
-        EXPECT_EQ (decoded.getHeight(), image.height);
+        EXPECT_EQ (decoded.getBounds(), juce::Rectangle<int> (image.width, image.height));
         EXPECT_EQ (decoded.hasAlphaChannel(), image.alpha);
+        EXPECT_EQ (decode (image.name).getPixelData(), decoded.getPixelData()); // one shared decode
     }
 }
 
-TEST (SkinImages, FilmstripsHoldWholeSquareOrMeterFrames)
+TEST (SkinImages, StripFramesRunFromMinimumToMaximum)
 {
-    const struct { const char* name; int frames; } strips[] = {
-        { "knob_attack_strip", 101 }, { "knob_release_strip", 101 }, { "knob_mix_strip", 81 },
-        { "knob_small_strip", 81 }, { "meter_level_needle_strip", 101 }, { "meter_reduction_needle_strip", 101 } };
+    struct Strip { const char* name; int frames, frameHeight; bool knob; };
+    const Strip strips[] = { { "knob_attack_strip", 101, 105, true }, { "knob_release_strip", 101, 105, true },
+                             { "knob_mix_strip", 81, 98, true }, { "knob_small_strip", 81, 73, true },
+                             { "meter_level_needle_strip", 101, 83, false },
+                             { "meter_reduction_needle_strip", 101, 83, false } };
 
-    for (const auto& strip : strips)
+    for (const auto& s : strips)
     {
-        SCOPED_TRACE (strip.name);
-        const auto& image = find (strip.name);
-        ASSERT_GT (image.frameHeight, 0);
-        EXPECT_EQ (image.height % image.frameHeight, 0);
-        EXPECT_EQ (image.height / image.frameHeight, strip.frames);
+        SCOPED_TRACE (s.name);
+        const auto strip = decode (s.name);
+        ASSERT_EQ (strip.getHeight(), s.frames * s.frameHeight);
+        const auto frame = [&] (int i) { return strip.getClippedImage ({ 0, i * s.frameHeight, strip.getWidth(), s.frameHeight }); };
 
-        if (juce::String (strip.name).startsWith ("knob"))
-            EXPECT_EQ (image.frameHeight, image.width);
+        if (s.knob)
+        {
+            // Square frames whose lit value ring is empty at the minimum and grows frame by frame.
+            EXPECT_EQ (strip.getWidth(), s.frameHeight);
+            std::vector<int> lit;
+            for (int i = 0; i < s.frames; ++i)
+                lit.push_back (litRingPixels (frame (i)));
+            EXPECT_LT (lit.front(), 5);
+            EXPECT_GT (lit.back(), 100);
+            EXPECT_TRUE (std::is_sorted (lit.begin(), lit.end()));
+        }
         else
-            EXPECT_EQ (image.frameHeight, 83);
-    }
-
-    for (const auto& image : skinImages)
-    {
-        if (! juce::String (image.name).containsIgnoreCase ("strip"))
         {
-            EXPECT_EQ (image.frameHeight, 0) << image.name;
+            // Frames 0 to 90 are the ones a meter shows; each must show the needle elsewhere.
+            for (int i = 1; i <= 90; ++i)
+                EXPECT_FALSE (samePixels (frame (i - 1), frame (i))) << "frame " << i;
         }
-    }
-}
-
-TEST (SkinImages, KnobFramesRunFromMinimumToMaximum)
-{
-    for (const char* name : { "knob_attack_strip", "knob_mix_strip", "knob_small_strip" })
-    {
-        SCOPED_TRACE (name);
-        const auto& image = find (name);
-        const auto strip = decode (image);
-        const int frames = image.height / image.frameHeight;
-
-        // The lit value ring is empty at the minimum and grows frame by frame.
-        int previous = litRingPixels (frameOf (strip, image.frameHeight, 0));
-        EXPECT_LT (previous, 5);
-
-        for (int i = 1; i < frames; ++i)
-        {
-            const int lit = litRingPixels (frameOf (strip, image.frameHeight, i));
-            EXPECT_GE (lit, previous) << "frame " << i;
-            previous = lit;
-        }
-
-        EXPECT_GT (previous, 100);
-
-        // Corners stay transparent so that the panel shows around the knob.
-        const auto last = frameOf (strip, image.frameHeight, frames - 1);
-        EXPECT_EQ (last.getPixelAt (0, 0).getAlpha(), 0);
-        EXPECT_EQ (last.getPixelAt (last.getWidth() - 1, last.getHeight() - 1).getAlpha(), 0);
-    }
-}
-
-TEST (SkinImages, NeedleFramesMoveAndLetTheMeterFaceShowThrough)
-{
-    for (const char* name : { "meter_level_needle_strip", "meter_reduction_needle_strip" })
-    {
-        SCOPED_TRACE (name);
-        const auto& image = find (name);
-        const auto strip = decode (image);
-
-        // Mostly transparent: the needles lie over the face printed on the background.
-        const auto rest = frameOf (strip, image.frameHeight, 0);
-        int transparent = 0;
-
-        for (int y = 0; y < rest.getHeight(); ++y)
-            for (int x = 0; x < rest.getWidth(); ++x)
-                transparent += rest.getPixelAt (x, y).getAlpha() == 0 ? 1 : 0;
-
-        EXPECT_GT (transparent, rest.getWidth() * rest.getHeight() * 9 / 10);
-
-        // Frames 0 to 90 are the ones the meter shows; each must show the needle elsewhere.
-        for (int i = 1; i <= 90; ++i)
-            EXPECT_FALSE (samePixels (frameOf (strip, image.frameHeight, i - 1), frameOf (strip, image.frameHeight, i)))
-                << "frame " << i;
     }
 }
 
 TEST (SkinImages, SwitchImagesDifferBetweenOffAndOn)
 {
-    const char* pairs[][2] = { { "limiter_switch_off", "limiter_switch_on" },
-                               { "channel_button_off", "channel_button_on" },
-                               { "power_button_off", "power_button_on" } };
-
-    for (const auto& pair : pairs)
-    {
-        SCOPED_TRACE (pair[0]);
-        EXPECT_FALSE (samePixels (decode (find (pair[0])), decode (find (pair[1]))));
-    }
-}
-
-TEST (SkinImages, TheSameImageRequestedTwiceIsOneSharedDecode)
-{
-    for (const auto& image : skinImages)
-    {
-        SCOPED_TRACE (image.name);
-        const auto first = decode (image);
-        const auto second = decode (image);
-        ASSERT_TRUE (first.isValid());
-        EXPECT_TRUE (first == second);   // same pixel data, not merely equal pixels
-        EXPECT_EQ (first.getPixelData(), second.getPixelData());
-    }
+    for (const auto& [off, on] : { std::pair { "limiter_switch_off", "limiter_switch_on" },
+                                   std::pair { "channel_button_off", "channel_button_on" },
+                                   std::pair { "power_button_off", "power_button_on" } })
+        EXPECT_FALSE (samePixels (decode (off), decode (on))) << off;
 }
 } // namespace

@@ -211,40 +211,23 @@ void BandPanel::changeListenerCallback (juce::ChangeBroadcaster* source)
     using namespace params;
 
     if (source == attackDial.get())
-    {
-        const auto v = static_cast<float> (attackDial->getValue());
-        reportParameter (parameterIndex (attack), v);
-        attackLabel->setText (display::attackText (v), juce::dontSendNotification);
-        writeToSignalChain (parameterIndex (attack), v);
-    }
+        knobMoved (*attackDial, attack, *attackLabel, display::attackText);
     else if (source == releaseDial.get())
-    {
-        const auto v = static_cast<float> (releaseDial->getValue());
-        reportParameter (parameterIndex (release), v);
-        releaseLabel->setText (display::releaseText (v), juce::dontSendNotification);
-        writeToSignalChain (parameterIndex (release), v);
-    }
+        knobMoved (*releaseDial, release, *releaseLabel, display::releaseText);
     else if (source == mixDial.get())
-    {
-        const auto v = static_cast<float> (mixDial->getValue());
-        reportParameter (parameterIndex (fxmix), v);
-        mixLabel->setText (display::mixText (v), juce::dontSendNotification);
-        writeToSignalChain (parameterIndex (fxmix), v);
-    }
+        knobMoved (*mixDial, fxmix, *mixLabel, display::mixText);
     else if (source == addDial.get())
-    {
-        const auto v = static_cast<float> (addDial->getValue());
-        reportParameter (parameterIndex (add), v);
-        addLabel->setText (display::addText (v), juce::dontSendNotification);
-        writeToSignalChain (parameterIndex (add), v);
-    }
+        knobMoved (*addDial, add, *addLabel, display::addText);
     else if (source == gainDial.get())
-    {
-        const auto v = static_cast<float> (gainDial->getValue());
-        reportParameter (parameterIndex (gain), v);
-        gainLabel->setText (display::gainText (v), juce::dontSendNotification);
-        writeToSignalChain (parameterIndex (gain), v);
-    }
+        knobMoved (*gainDial, gain, *gainLabel, display::gainText);
+}
+
+void BandPanel::knobMoved (const rotaryDial& dial, int position, juce::Label& label, juce::String (*text) (float))
+{
+    const auto v = static_cast<float> (dial.getValue());
+    reportParameter (parameterIndex (position), v);
+    label.setText (text (v), juce::dontSendNotification);
+    writeToSignalChain (parameterIndex (position), v);
 }
 
 void BandPanel::buttonClicked (juce::Button* button)

@@ -73,6 +73,8 @@ private:
     // Stores the value and tells the host (setParameter, then the listeners' message).
     void reportParameter (int index, float v);
     void writeToSignalChain (int index, float v);
+    // A knob gesture: report the parameter, show the value, write the signal chain.
+    void knobMoved (const rotaryDial& dial, int position, juce::Label& label, juce::String (*text) (float));
 
     std::unique_ptr<rotaryDial> makeKnob (const unsigned char* strip, int stripSize, int frameSize,
                                           int position, double resetValue, juce::Rectangle<int> bounds,

@@ -122,31 +122,37 @@ void drawBezelRing (juce::Graphics& g, Point<float> centre, float outer, float i
 }
 } // namespace
 
+namespace
+{
+// A slider cap drawn into a transparent image of the thumb's size.
+juce::Image sliderCapImage (int width, int height, Rectangle<float> cap, bool horizontal,
+                            Colour accent, float cornerSize)
+{
+    auto image = newImage (width, height);
+    juce::Graphics g (image);
+    drawSliderCap (g, cap, horizontal, accent, cornerSize);
+    return image;
+}
+
+const Colour horizontalCapLine { 0xfff2f3f4 };
+} // namespace
+
 juce::Image faderThumb (Colour accent)
 {
     using namespace skinlayout;
-    auto image = newImage (faderThumbWidth, faderThumbHeight);
-    juce::Graphics g (image);
-    drawSliderCap (g, { 4.0f, 2.0f, 37.0f, 71.0f }, false, accent, 4.0f);
-    return image;
+    return sliderCapImage (faderThumbWidth, faderThumbHeight, { 4.0f, 2.0f, 37.0f, 71.0f }, false, accent, 4.0f);
 }
 
 juce::Image gainThumb()
 {
     using namespace skinlayout;
-    auto image = newImage (gainThumbWidth, gainThumbHeight);
-    juce::Graphics g (image);
-    drawSliderCap (g, { 3.0f, 2.0f, 43.0f, 28.0f }, true, Colour (0xfff2f3f4), 3.5f);
-    return image;
+    return sliderCapImage (gainThumbWidth, gainThumbHeight, { 3.0f, 2.0f, 43.0f, 28.0f }, true, horizontalCapLine, 3.5f);
 }
 
 juce::Image mixThumb()
 {
     using namespace skinlayout;
-    auto image = newImage (mixThumbWidth, mixThumbHeight);
-    juce::Graphics g (image);
-    drawSliderCap (g, { 4.0f, 2.0f, 60.0f, 39.0f }, true, Colour (0xfff2f3f4), 4.0f);
-    return image;
+    return sliderCapImage (mixThumbWidth, mixThumbHeight, { 4.0f, 2.0f, 60.0f, 39.0f }, true, horizontalCapLine, 4.0f);
 }
 
 juce::Image limiterSwitch (bool on)

@@ -59,16 +59,16 @@ public:
     ResyncingHandler (const ResyncingHandler&) = delete;
     ResyncingHandler& operator= (const ResyncingHandler&) = delete;
 
-    tresult PLUGIN_API queryInterface (const TUID iid, void** obj) override
+    tresult PLUGIN_API queryInterface (const TUID queried, void** obj) override
     {
-        if (sameIid (iid, FUnknown::iid) || sameIid (iid, Vst::IComponentHandler::iid))
+        if (sameIid (queried, FUnknown::iid) || sameIid (queried, Vst::IComponentHandler::iid))
         {
             addRef();
             *obj = static_cast<Vst::IComponentHandler*> (this);
             return kResultOk;
         }
 
-        return host.queryInterface (iid, obj); // IComponentHandler2 and the like: the host's own
+        return host.queryInterface (queried, obj); // IComponentHandler2 and the like: the host's own
     }
 
     DUNSKARA_VST3_REFCOUNT
@@ -110,16 +110,16 @@ public:
     ForwardingController (const ForwardingController&) = delete;
     ForwardingController& operator= (const ForwardingController&) = delete;
 
-    tresult PLUGIN_API queryInterface (const TUID iid, void** obj) override
+    tresult PLUGIN_API queryInterface (const TUID queried, void** obj) override
     {
-        if (sameIid (iid, FUnknown::iid) || sameIid (iid, IPluginBase::iid) || sameIid (iid, Vst::IEditController::iid))
+        if (sameIid (queried, FUnknown::iid) || sameIid (queried, IPluginBase::iid) || sameIid (queried, Vst::IEditController::iid))
         {
             addRef();
             *obj = static_cast<Vst::IEditController*> (this);
             return kResultOk;
         }
 
-        return inner->queryInterface (iid, obj);
+        return inner->queryInterface (queried, obj);
     }
 
     DUNSKARA_VST3_REFCOUNT
@@ -195,11 +195,11 @@ public:
     ForwardingFactory (const ForwardingFactory&) = delete;
     ForwardingFactory& operator= (const ForwardingFactory&) = delete;
 
-    tresult PLUGIN_API queryInterface (const TUID iid, void** obj) override
+    tresult PLUGIN_API queryInterface (const TUID queried, void** obj) override
     {
-        const bool offered = sameIid (iid, FUnknown::iid) || sameIid (iid, IPluginFactory::iid)
-                          || (sameIid (iid, IPluginFactory2::iid) && inner2 != nullptr)
-                          || (sameIid (iid, IPluginFactory3::iid) && inner3 != nullptr);
+        const bool offered = sameIid (queried, FUnknown::iid) || sameIid (queried, IPluginFactory::iid)
+                          || (sameIid (queried, IPluginFactory2::iid) && inner2 != nullptr)
+                          || (sameIid (queried, IPluginFactory3::iid) && inner3 != nullptr);
         if (! offered)
         {
             *obj = nullptr;
@@ -232,13 +232,13 @@ public:
         return inner3 != nullptr ? inner3->setHostContext (context) : kNotImplemented;
     }
 
-    tresult PLUGIN_API createInstance (FIDString cid, FIDString iid, void** obj) override
+    tresult PLUGIN_API createInstance (FIDString cid, FIDString wanted, void** obj) override
     {
         if (obj == nullptr)
             return kInvalidArgument;
 
         if (! isControllerClass (cid))
-            return inner->createInstance (cid, iid, obj);
+            return inner->createInstance (cid, wanted, obj);
 
         *obj = nullptr;
         void* created = nullptr;
@@ -247,7 +247,7 @@ public:
             return result != kResultOk ? result : kNoInterface;
 
         auto* controller = new ForwardingController (static_cast<Vst::IEditController*> (created));
-        const auto answer = controller->queryInterface (reinterpret_cast<const char*> (iid), obj);
+        const auto answer = controller->queryInterface (wanted, obj);
         controller->release();
         return answer;
     }

@@ -22,7 +22,7 @@ namespace
 } // namespace
 
 VarnocAudioProcessorEditor::VarnocAudioProcessorEditor (VarnocAudioProcessor& processorToEdit)
-    : juce::AudioProcessorEditor (processorToEdit)
+    : juce::AudioProcessorEditor (processorToEdit), gestures (processorToEdit)
 {
     backgroundImage = skinImage (skin::editor_background, skin::editor_backgroundSize);
 
@@ -74,6 +74,11 @@ VarnocAudioProcessorEditor::VarnocAudioProcessorEditor (VarnocAudioProcessor& pr
 
 VarnocAudioProcessorEditor::~VarnocAudioProcessorEditor()
 {
+    // A slider destroyed in the middle of a drag announces the drag's end; the gestures
+    // close themselves instead.
+    for (auto* slider : { inputGainSlider.get(), makeUpGainSlider.get(), finalMixSlider.get() })
+        slider->removeListener (this);
+
     lowBandPanel.reset();
     midBandPanel.reset();
     highBandPanel.reset();
@@ -123,6 +128,16 @@ std::unique_ptr<fqSelector> VarnocAudioProcessorEditor::makeSelector (int index)
     addAndMakeVisible (selector.get());
     selector->setBounds (selectorBounds);
     selector->addChangeListener (this);
+
+    // A drag's changes arrive as queued change messages: the last one is handed over
+    // before the gesture closes, so that it is reported inside it.
+    auto* handle = selector.get();
+    selector->onDragStart = [this, index] { gestures.dragStarted (index); };
+    selector->onDragEnd = [this, index, handle]
+    {
+        handle->dispatchPendingMessages();
+        gestures.dragEnded (index);
+    };
     selector->setValue (owner().getParameter (index));
     return selector;
 }
@@ -162,11 +177,25 @@ void VarnocAudioProcessorEditor::resized()
 //==============================================================================
 void VarnocAudioProcessorEditor::reportParameter (int index, float v)
 {
-    // The processor has no parameter objects, so this is setParameter followed by
-    // sendParamChangeMessageToListeners (which juce::AudioProcessor keeps protected).
-    JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
-    owner().setParameterNotifyingHost (index, v);
-    JUCE_END_IGNORE_WARNINGS_GCC_LIKE
+    gestures.report (index, v);
+}
+
+int VarnocAudioProcessorEditor::parameterOfSlider (const juce::Slider* slider) const noexcept
+{
+    if (slider == inputGainSlider.get())  return params::mainInGain;
+    if (slider == makeUpGainSlider.get()) return params::makeUpGain;
+    if (slider == finalMixSlider.get())   return params::finalMix;
+    return -1;
+}
+
+void VarnocAudioProcessorEditor::sliderDragStarted (juce::Slider* slider)
+{
+    gestures.dragStarted (parameterOfSlider (slider));
+}
+
+void VarnocAudioProcessorEditor::sliderDragEnded (juce::Slider* slider)
+{
+    gestures.dragEnded (parameterOfSlider (slider));
 }
 
 void VarnocAudioProcessorEditor::writeToSignalChain (int index, float v)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "panels/ParameterGestures.h"
 #include "panels/compcontrol.h"
 #include "panels/fqSelector.h"
 #include "widgets/ImageSlider.h"
@@ -39,6 +40,9 @@ public:
     void buttonClicked (juce::Button* button) override;
     // The three global sliders.
     void sliderValueChanged (juce::Slider* slider) override;
+    // Their drags and wheel steps frame the host gesture.
+    void sliderDragStarted (juce::Slider* slider) override;
+    void sliderDragEnded (juce::Slider* slider) override;
 
     // Reads the 35 parameters under the callback lock, then sets every global control,
     // label and signal-chain value from them and refreshes the three band panels.
@@ -61,8 +65,11 @@ public:
 private:
     VarnocAudioProcessor& owner() const noexcept;
 
-    // Stores the value and tells the host (setParameter, then the listeners' message).
+    // Stores the value and tells the host (setParameter, then the listeners' message),
+    // inside a gesture.
     void reportParameter (int index, float v);
+    // The parameter of a global slider, or -1 for any other slider.
+    int parameterOfSlider (const juce::Slider* slider) const noexcept;
     void writeToSignalChain (int index, float v);
 
     std::unique_ptr<ImageSlider> makeGlobalSlider (int index, const juce::Image& thumb,
@@ -71,6 +78,7 @@ private:
     std::unique_ptr<juce::Label> makeLabel (const juce::String& text, juce::uint32 colour);
 
     juce::Image backgroundImage;
+    ParameterGestures gestures;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VarnocAudioProcessorEditor)
 };

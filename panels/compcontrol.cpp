@@ -4,6 +4,8 @@
 #include "plugin/VarnocAudioProcessor.h"
 #include "resources/SkinImages.h"
 
+#include <utility>
+
 namespace
 {
     constexpr int meterFrameHeight = 83;
@@ -26,7 +28,7 @@ namespace
 } // namespace
 
 BandPanel::BandPanel (VarnocAudioProcessor& owner, int bandIndex)
-    : processor (&owner), band (bandIndex)
+    : processor (&owner), band (bandIndex), gestures (owner)
 {
     using namespace params;
     const juce::Font knobFont ("Arial", 12.0f, juce::Font::plain);
@@ -81,6 +83,13 @@ BandPanel::BandPanel (VarnocAudioProcessor& owner, int bandIndex)
 
 BandPanel::~BandPanel()
 {
+    // A slider destroyed in the middle of a drag announces the drag's end; the gestures
+    // close themselves instead.
+    for (auto* dial : { attackDial.get(), releaseDial.get(), mixDial.get(), addDial.get(), gainDial.get() })
+        dial->slider->removeListener (this);
+    thresholdSlider->removeListener (this);
+    ratioSlider->removeListener (this);
+
     attackDial.reset();
     releaseDial.reset();
     mixDial.reset();
@@ -111,6 +120,7 @@ std::unique_ptr<rotaryDial> BandPanel::makeKnob (const unsigned char* strip, int
     addAndMakeVisible (knob.get());
     knob->setValue (processor->getParameter (parameterIndex (position)));
     knob->addChangeListener (this);
+    knob->slider->addListener (this); // for its drag start and end only
     knob->setFont (font);
     knob->slider->setResetValue (resetValue);
     knob->setBounds (bounds);
@@ -192,11 +202,7 @@ void BandPanel::resized()
 //==============================================================================
 void BandPanel::reportParameter (int index, float v)
 {
-    // The processor has no parameter objects, so this is setParameter followed by
-    // sendParamChangeMessageToListeners (which juce::AudioProcessor keeps protected).
-    JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
-    processor->setParameterNotifyingHost (index, v);
-    JUCE_END_IGNORE_WARNINGS_GCC_LIKE
+    gestures.report (index, v);
 }
 
 void BandPanel::writeToSignalChain (int index, float v)
@@ -264,6 +270,36 @@ void BandPanel::sliderValueChanged (juce::Slider* slider)
         ratioLabel->setText (display::ratioText (v), juce::dontSendNotification);
         writeToSignalChain (parameterIndex (params::ratio), v);
     }
+}
+
+int BandPanel::parameterOfSlider (const juce::Slider* slider) const noexcept
+{
+    using namespace params;
+    const std::pair<const juce::Slider*, BandParameter> controls[] = {
+        { attackDial->slider, attack }, { releaseDial->slider, release }, { mixDial->slider, fxmix },
+        { addDial->slider, add }, { gainDial->slider, gain },
+        { thresholdSlider.get(), thresh }, { ratioSlider.get(), ratio },
+    };
+    for (const auto& [control, position] : controls)
+        if (control == slider)
+            return parameterIndex (position);
+    return -1;
+}
+
+void BandPanel::sliderDragStarted (juce::Slider* slider)
+{
+    gestures.dragStarted (parameterOfSlider (slider));
+}
+
+void BandPanel::sliderDragEnded (juce::Slider* slider)
+{
+    // A knob announces its changes through queued change messages: hand over the last
+    // one before the gesture closes, so that it is reported inside it.
+    for (auto* dial : { attackDial.get(), releaseDial.get(), mixDial.get(), addDial.get(), gainDial.get() })
+        if (dial->slider == slider)
+            dial->dispatchPendingMessages();
+
+    gestures.dragEnded (parameterOfSlider (slider));
 }
 
 //==============================================================================

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "panels/ParameterGestures.h"
 #include "widgets/ImageSlider.h"
 #include "widgets/imageAnimator.h"
 #include "widgets/rotaryDial.h"
@@ -38,6 +39,9 @@ public:
     void buttonClicked (juce::Button* button) override;
     // Threshold and ratio faders.
     void sliderValueChanged (juce::Slider* slider) override;
+    // Drags and wheel steps on the faders and on the knobs' sliders frame the host gesture.
+    void sliderDragStarted (juce::Slider* slider) override;
+    void sliderDragEnded (juce::Slider* slider) override;
 
     // Reads the 35 parameters under the callback lock, then sets every label, signal-
     // chain value and control of this band from them.
@@ -69,6 +73,8 @@ protected:
 
 private:
     int parameterIndex (int position) const noexcept { return 9 * band + position; }
+    // The parameter a fader or knob slider controls, or -1 for any other slider.
+    int parameterOfSlider (const juce::Slider* slider) const noexcept;
 
     // Stores the value and tells the host (setParameter, then the listeners' message).
     void reportParameter (int index, float v);
@@ -89,6 +95,7 @@ private:
 
     VarnocAudioProcessor* processor;
     const int band;
+    ParameterGestures gestures;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BandPanel)
 };

@@ -74,6 +74,14 @@ void fqSelector::paint (juce::Graphics& g)
 void fqSelector::mouseDown (const juce::MouseEvent&)
 {
     dragStartX = getX();
+    if (onDragStart != nullptr)
+        onDragStart();
+}
+
+void fqSelector::mouseUp (const juce::MouseEvent&)
+{
+    if (onDragEnd != nullptr)
+        onDragEnd();
 }
 
 void fqSelector::mouseDrag (const juce::MouseEvent& event)

@@ -2,6 +2,8 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <functional>
+
 class VarnocAudioProcessor;
 
 // The draggable handle of one crossover frequency. Its value is its own horizontal
@@ -30,6 +32,11 @@ public:
     void paint (juce::Graphics& g) override;
     void mouseDown (const juce::MouseEvent& event) override;
     void mouseDrag (const juce::MouseEvent& event) override;
+    void mouseUp (const juce::MouseEvent& event) override;
+
+    // Called when a press on the handle starts and when it is released; the editor
+    // frames the host's gesture with them.
+    std::function<void()> onDragStart, onDragEnd;
 
     // The range a drag may reach; the editor keeps the two handles 0.1 apart with them.
     float upperLimit = 1.0f;

@@ -102,4 +102,5 @@ void VarnocAudioProcessor::setStateInformation (const void* data, int sizeInByte
 
     applyAllParameters();
     sendChangeMessage();
+    askHostToRereadValues();
 }

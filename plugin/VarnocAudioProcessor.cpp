@@ -10,6 +10,16 @@ namespace
     constexpr double crossoverTailSeconds = 0.05;
 
     constexpr double defaultSampleRate = 44100.0;
+
+    bool isSwitch (int index) noexcept
+    {
+        if (index == params::mainOnOff)
+            return true;
+
+        const int position = index % params::perBand;
+        return index >= 0 && index < params::numBands * params::perBand
+            && (position == params::limonoff || position == params::chanonoff);
+    }
 } // namespace
 
 VarnocAudioProcessor::VarnocAudioProcessor()
@@ -130,6 +140,16 @@ void VarnocAudioProcessor::setParameter (int index, float newValue)
     sendChangeMessage(); // only posts when someone listens
 }
 
+bool VarnocAudioProcessor::isParameterDiscrete (int index) const
+{
+    return isSwitch (index);
+}
+
+int VarnocAudioProcessor::getParameterNumSteps (int index)
+{
+    return isSwitch (index) ? 2 : juce::AudioProcessor::getDefaultNumParameterSteps();
+}
+
 //==============================================================================
 int VarnocAudioProcessor::getNumPrograms() { return params::numPrograms; }
 
@@ -152,6 +172,7 @@ void VarnocAudioProcessor::setCurrentProgram (int index)
 
     applyAllParameters();
     sendChangeMessage();
+    askHostToRereadValues();
 }
 
 const juce::String VarnocAudioProcessor::getProgramName (int index)
@@ -169,4 +190,11 @@ void VarnocAudioProcessor::applyAllParameters()
 {
     for (int i = 0; i < params::numParameters; ++i)
         params::applyToProcessor (*this, i, parameterValues[i].load (std::memory_order_relaxed));
+}
+
+void VarnocAudioProcessor::askHostToRereadValues()
+{
+    // "Program changed" is what makes the VST2 wrapper send audioMasterUpdateDisplay
+    // and the VST3 wrapper restart the component with its values changed.
+    updateHostDisplay (ChangeDetails{}.withProgramChanged (true));
 }

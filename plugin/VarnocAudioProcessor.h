@@ -55,6 +55,10 @@ public:
     float getParameterDefaultValue (int index) override;
     const juce::String getParameterText (int index) override;
     void setParameter (int index, float newValue) override;
+    // The limiter, band and master switches are shown by hosts as two-state switches;
+    // every value above 0 still counts as on.
+    bool isParameterDiscrete (int index) const override;
+    int getParameterNumSteps (int index) override;
 
     //==============================================================================
     int getNumPrograms() override;
@@ -125,6 +129,11 @@ private:
 
     // Loads every signal-chain value from the stored parameter values.
     void applyAllParameters();
+
+    // After a program change or a restored state: asks the host to re-read every value
+    // (no gesture and no per-value change, so nothing is recorded as automation). Calls
+    // out to the host synchronously: only once the state work is done.
+    void askHostToRereadValues();
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VarnocAudioProcessor)
 };

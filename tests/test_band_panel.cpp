@@ -1,4 +1,5 @@
 // The band panels: label texts, gestures, and the refresh from the processor.
+#include "host_event_recorder.h"
 #include "panel_test_support.h"
 #include "panels/DisplayText.h"
 #include "panels/compcontrol.h"
@@ -223,5 +224,78 @@ TEST_P (BandPanelTest, RefreshMirrorsStoredValuesIntoControlsLabelsAndSignalChai
     EXPECT_FALSE (panel->limiterButton->getToggleState());
     EXPECT_EQ (stage1().limiter.load(), 1.0f);
     EXPECT_EQ (stage2().limiter.load(), 1.0f);
+}
+//==============================================================================
+// Hosts record touch automation and undo steps from the gestures around the changes.
+TEST_P (BandPanelTest, EveryDragOrWheelStepOnAKnobOrFaderIsOneGestureOnItsParameter)
+{
+    for (int p = params::attack; p <= params::ratio; ++p)
+    {
+        SCOPED_TRACE (testing::Message() << "parameter " << p);
+        auto& slider = *controlOf (params::BandParameter (p)).slider;
+        move (params::BandParameter (p), 0.5); // room to move both ways
+        const float before = processor.getParameter (index (params::BandParameter (p)));
+
+        // Knobs turn with vertical drags, faders follow them.
+        hostevents::Recorder host (processor);
+        hostevents::drag (slider, { 20.0f, 60.0f }, { { 0.0f, -10.0f }, { 0.0f, -25.0f }, { 0.0f, -40.0f } });
+        pump();
+        const float dragged = hostevents::expectGesturesOn (host.events, index (params::BandParameter (p)));
+        EXPECT_EQ (host.count (hostevents::Kind::begin), 1u);
+        EXPECT_NE (dragged, before);
+        EXPECT_EQ (processor.getParameter (index (params::BandParameter (p))), dragged);
+
+        host.events.clear();
+        hostevents::wheel (slider, -0.5f);
+        pump();
+        hostevents::expectGesturesOn (host.events, index (params::BandParameter (p)));
+        EXPECT_EQ (host.count (hostevents::Kind::begin), 1u);
+        EXPECT_LT (processor.getParameter (index (params::BandParameter (p))), dragged);
+
+        // A press that moves nothing tells the host nothing.
+        host.events.clear();
+        hostevents::drag (slider, { 20.0f, 60.0f }, {});
+        pump();
+        EXPECT_TRUE (host.events.empty());
+    }
+}
+
+TEST_P (BandPanelTest, DoubleClickResetsAndSwitchClicksAreFramedToo)
+{
+    move (params::attack, 0.9);
+    move (params::thresh, 0.3);
+    hostevents::Recorder host (processor);
+
+    hostevents::doubleClick (*panel->attackDial->slider);
+    pump (60);
+    EXPECT_EQ (hostevents::expectGesturesOn (host.events, index (params::attack)), 0.18f);
+
+    host.events.clear();
+    hostevents::doubleClick (*panel->thresholdSlider);
+    pump (60);
+    EXPECT_EQ (hostevents::expectGesturesOn (host.events, index (params::thresh)), 1.0f);
+
+    host.events.clear();
+    panel->limiterButton->triggerClick();
+    pump();
+    EXPECT_EQ (hostevents::expectGesturesOn (host.events, index (params::limonoff)), 1.0f);
+    EXPECT_EQ (host.count (hostevents::Kind::change), 1u);
+
+    // Mirroring stored values into the controls is no gesture.
+    host.events.clear();
+    processor.setParameter (index (params::gain), 0.9f);
+    panel->refreshFromProcessor();
+    pump();
+    EXPECT_TRUE (host.events.empty());
+}
+
+TEST_P (BandPanelTest, APanelClosedInTheMiddleOfADragEndsTheGesture)
+{
+    hostevents::Recorder host (processor);
+    auto& fader = *panel->ratioSlider;
+    fader.mouseDown (hostevents::mouseAt (fader, { 20.0f, 60.0f }, { 20.0f, 60.0f }));
+    fader.mouseDrag (hostevents::mouseAt (fader, { 20.0f, 60.0f }, { 20.0f, 90.0f }));
+    panel.reset();
+    hostevents::expectGesturesOn (host.events, index (params::ratio));
 }
 } // namespace

@@ -2,6 +2,7 @@
 // parameter changes from elsewhere reach every control and label.
 #include "editor/EditorSnapshot.h"
 #include "editor/VarnocAudioProcessorEditor.h"
+#include "host_event_recorder.h"
 #include "panel_test_support.h"
 #include "panels/DisplayText.h"
 #include "plugin/ParameterTable.h"
@@ -331,4 +332,68 @@ TEST_F (EditorTest, SnapshotShowsTheWholeWindowOverTheBackground)
 
     // Building the snapshot reported nothing and changed nothing.
     EXPECT_EQ (processor.getParameter (params::mainInGain), 1.0f);
+}
+
+//==============================================================================
+// Hosts record touch automation and undo steps from the gestures around the changes.
+TEST_F (EditorTest, GlobalSlidersHandlesAndPowerSwitchFrameEveryGesture)
+{
+    openEditor();
+    hostevents::Recorder host (processor);
+
+    struct Row { ImageSlider* slider; int index; };
+    for (const auto& row : { Row { editor->inputGainSlider.get(), params::mainInGain },
+                             Row { editor->makeUpGainSlider.get(), params::makeUpGain },
+                             Row { editor->finalMixSlider.get(), params::finalMix } })
+    {
+        SCOPED_TRACE (testing::Message() << "parameter " << row.index);
+        row.slider->setValue (0.5, juce::dontSendNotification);
+        hostevents::drag (*row.slider, { 100.0f, 10.0f }, { { 10.0f, 0.0f }, { 30.0f, 0.0f } });
+        pump();
+        EXPECT_GT (hostevents::expectGesturesOn (host.events, row.index), 0.5f);
+        EXPECT_EQ (host.count (hostevents::Kind::begin), 1u);
+
+        host.events.clear();
+        hostevents::wheel (*row.slider, 0.5f);
+        pump();
+        hostevents::expectGesturesOn (host.events, row.index);
+        host.events.clear();
+    }
+
+    editor->powerButton->triggerClick();
+    pump();
+    EXPECT_EQ (hostevents::expectGesturesOn (host.events, params::mainOnOff), 0.0f);
+    host.events.clear();
+
+    // The handle's moves arrive as queued change messages; the last one is still
+    // reported before the gesture ends.
+    auto& handle = *editor->lowFrequencySelector;
+    hostevents::drag (handle, { 20.0f, 10.0f }, { { 10.0f, 0.0f }, { 25.0f, 0.0f }, { 40.0f, 0.0f } });
+    EXPECT_EQ (hostevents::expectGesturesOn (host.events, params::fqLow), handle.getValue());
+    host.events.clear();
+    pump();
+    EXPECT_TRUE (host.events.empty());
+}
+
+TEST_F (EditorTest, AutomationProgramChangesAndRestoresAreNoGestures)
+{
+    openEditor();
+    hostevents::Recorder host (processor);
+    juce::MemoryBlock chunk;
+    processor.getStateInformation (chunk);
+
+    processor.setParameter (params::finalMix, 0.3f);
+    pump();
+    processor.setCurrentProgram (2);
+    pump();
+    processor.setStateInformation (chunk.getData(), (int) chunk.getSize());
+    pump();
+
+    // Only the two requests to re-read the values, none of them a gesture or a change.
+    ASSERT_EQ (host.events.size(), 2u);
+    for (const auto& event : host.events)
+    {
+        EXPECT_EQ (event.kind, hostevents::Kind::display);
+        EXPECT_TRUE (event.programChanged);
+    }
 }

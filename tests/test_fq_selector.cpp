@@ -7,6 +7,7 @@
 
 #include <limits>
 #include <tuple>
+#include <vector>
 
 namespace
 {
@@ -127,4 +128,23 @@ TEST_F (FqSelectorTest, LimitsPullTheHandleBackTheLowerOneWinsAndTheTrackStaysRe
         EXPECT_EQ (selector.getValue(), static_cast<float> (row.offset / 328.0));
         EXPECT_EQ (label(), display::crossoverText (selector.getValue()));
     }
+}
+
+TEST_F (FqSelectorTest, PressAndReleaseAreAnnouncedToTheGestureHooksOnly)
+{
+    // Without hooks a press and release are harmless.
+    selector.mouseDown (paneltest::mouseEventAt (selector, 20.0f, 0.0f));
+    selector.mouseUp (paneltest::mouseEventAt (selector, 20.0f, 0.0f));
+
+    std::vector<char> calls;
+    selector.onDragStart = [&calls] { calls.push_back ('s'); };
+    selector.onDragEnd = [&calls] { calls.push_back ('e'); };
+    const int before = offset();
+    selector.mouseDown (paneltest::mouseEventAt (selector, 20.0f, 0.0f));
+    selector.mouseDrag (paneltest::mouseEventAt (selector, 20.0f, 12.0f, 1, true));
+    selector.mouseUp (paneltest::mouseEventAt (selector, 20.0f, 12.0f, 1, true));
+    pump();
+    EXPECT_EQ (calls, (std::vector<char> { 's', 'e' }));
+    EXPECT_EQ (offset(), before + 12);
+    EXPECT_EQ (announcements, 1); // the release itself announces no move
 }

@@ -200,7 +200,128 @@ TEST_P (HostedPlugin, ParameterSetByTheHostReachesThePluginAndItsState)
     EXPECT_NE (chunkOf (*other).find ("pg_floats05=\"0.300000012\""), std::string::npos);
 }
 
+// The limiter, band and master switches are two-state controls in the host's eyes;
+// every other parameter stays continuous.
+TEST_P (HostedPlugin, HostsSeeTheSwitchesAsTwoStepDiscreteParameters)
+{
+    auto* instance = createInstance();
+    ASSERT_NE (instance, nullptr);
+    const std::set<juce::String> switches { "limonoff_0", "limonoff_1", "limonoff_2", "chanonoff_0",
+                                            "chanonoff_1", "chanonoff_2", "MainOnOff" };
+    size_t seen = 0;
+
+    for (auto* parameter : instance->getParameters())
+    {
+        const auto name = parameter->getName (64);
+        if (! juce::StringArray (parameterNames, (int) std::size (parameterNames)).contains (name))
+            continue;
+
+        const bool isSwitch = switches.count (name) > 0;
+        seen += isSwitch ? 1 : 0;
+        EXPECT_EQ (parameter->isDiscrete(), isSwitch) << name;
+        if (isSwitch)
+            EXPECT_EQ (parameter->getNumSteps(), 2) << name;
+        else
+            EXPECT_EQ (parameter->getNumSteps(), juce::AudioProcessor::getDefaultNumParameterSteps()) << name;
+
+        // Neither format's wrapper offers a toggle for a parameter without parameter objects.
+        EXPECT_FALSE (parameter->isBoolean()) << name;
+    }
+
+    EXPECT_EQ (seen, switches.size());
+}
+
 INSTANTIATE_TEST_SUITE_P (Formats, HostedPlugin, ::testing::Values (Format::vst3, Format::lv2),
                           [] (const auto& test) { return test.param == Format::vst3 ? "VST3" : "LV2"; });
 
+//==============================================================================
+// After a program change or a restored state the host re-reads the values instead of
+// showing (and automating from) the ones it had before.
+class HostedVst3 : public HostedPlugin
+{
+protected:
+    juce::AudioProcessorParameter* parameterNamed (juce::AudioPluginInstance& instance, const juce::String& name)
+    {
+        for (auto* parameter : instance.getParameters())
+            if (parameter->getName (64) == name)
+                return parameter;
+        ADD_FAILURE() << "no parameter " << name;
+        return nullptr;
+    }
+
+    void processOneBlock (juce::AudioPluginInstance& instance)
+    {
+        juce::AudioBuffer<float> buffer (2, blockSize);
+        buffer.clear();
+        instance.processBlock (buffer, midi);
+    }
+
+    // Records what the host side hears: value changes and gestures.
+    struct Listener final : juce::AudioProcessorParameter::Listener
+    {
+        void parameterValueChanged (int, float) override {}
+        void parameterGestureChanged (int, bool) override { ++gestures; }
+        int gestures = 0;
+    };
+};
+
+TEST_P (HostedVst3, HostReadsTheNewValuesAfterAProgramChange)
+{
+    auto* instance = createInstance();
+    ASSERT_NE (instance, nullptr);
+    auto* gain = parameterNamed (*instance, "gain_1");
+    auto* limiter = parameterNamed (*instance, "limonoff_2");
+    ASSERT_TRUE (gain != nullptr && limiter != nullptr);
+
+    // Program 1 gets its own values from the host; program 0 keeps the defaults.
+    instance->setCurrentProgram (1);
+    processOneBlock (*instance);
+    gain->setValueNotifyingHost (0.1f);
+    limiter->setValueNotifyingHost (1.0f);
+    processOneBlock (*instance);
+
+    Listener listener;
+    gain->addListener (&listener);
+
+    instance->setCurrentProgram (0);
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+    EXPECT_EQ (instance->getCurrentProgram(), 0);
+    EXPECT_NEAR (gain->getValue(), 0.5f, 1.0e-6f);
+    EXPECT_EQ (limiter->getValue(), 0.0f);
+
+    instance->setCurrentProgram (1);
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+    EXPECT_NEAR (gain->getValue(), 0.1f, 1.0e-6f);
+    EXPECT_EQ (limiter->getValue(), 1.0f);
+    processOneBlock (*instance);
+    EXPECT_NE (chunkOf (*instance).find ("pg_floats113=\"0.100000001\""), std::string::npos);
+
+    // Re-reading is no gesture on the values.
+    EXPECT_EQ (listener.gestures, 0);
+    gain->removeListener (&listener);
+}
+
+TEST_P (HostedVst3, HostReadsTheRestoredValuesAfterARestore)
+{
+    auto* source = createInstance();
+    ASSERT_NE (source, nullptr);
+    parameterNamed (*source, "gain_0")->setValueNotifyingHost (0.2f);
+    parameterNamed (*source, "MainOnOff")->setValueNotifyingHost (0.0f);
+    processOneBlock (*source);
+    juce::MemoryBlock state;
+    source->getStateInformation (state);
+
+    auto* restored = createInstance();
+    ASSERT_NE (restored, nullptr);
+    auto* gain = parameterNamed (*restored, "gain_0");
+    ASSERT_NE (gain, nullptr);
+    EXPECT_NEAR (gain->getValue(), 0.5f, 1.0e-6f);
+    restored->setStateInformation (state.getData(), (int) state.getSize());
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+    EXPECT_NEAR (gain->getValue(), 0.2f, 1.0e-6f);
+    EXPECT_EQ (parameterNamed (*restored, "MainOnOff")->getValue(), 0.0f);
+}
+
+INSTANTIATE_TEST_SUITE_P (Formats, HostedVst3, ::testing::Values (Format::vst3),
+                          [] (const auto&) { return "VST3"; });
 } // namespace

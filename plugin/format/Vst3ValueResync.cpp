@@ -1,0 +1,300 @@
+// The VST3 entry point that hosts see. When the program changes or a state is restored,
+// the processor asks the host to re-read every value (updateHostDisplay), and JUCE's
+// VST3 client (7.0.5) answers with restartComponent (kParamValuesChanged). But the host
+// re-reads the values from the edit controller, whose copies JUCE updates only when a
+// value is automated through it or when the host calls setComponentState: the host
+// would go on showing, and automating from, the values of the old program.
+//
+// This layer sits between the host and JUCE's factory (renamed by the build, see
+// plugin/CMakeLists.txt). It hands the host an edit controller that forwards every call
+// to JUCE's, and gives JUCE's controller a component handler that forwards every call
+// to the host's, except that a request to re-read the values first brings the
+// controller's copies up to date from the processor (JUCE's setComponentState does
+// exactly that and reads nothing from its stream). No value is sent as an edit, so
+// nothing is recorded as automation.
+
+#include <pluginterfaces/base/ipluginbase.h>
+#include <pluginterfaces/vst/ivsteditcontroller.h>
+
+#include <atomic>
+#include <cstring>
+
+#if ! defined (GetPluginFactory)
+ #error "Vst3ValueResync.cpp needs GetPluginFactory renamed for JUCE's client"
+#endif
+
+// The SDK header above declared JUCE's factory function under its new name.
+Steinberg::IPluginFactory* PLUGIN_API juceFactory() { return GetPluginFactory(); }
+
+#undef GetPluginFactory
+
+namespace
+{
+using namespace Steinberg;
+
+bool sameIid (const void* a, const FUID& b) { return FUnknownPrivate::iidEqual (a, b); }
+
+// Reference counting shared by the three forwarding objects.
+#define DUNSKARA_VST3_REFCOUNT                                                     \
+    uint32 PLUGIN_API addRef() override { return ++refCount; }                     \
+    uint32 PLUGIN_API release() override                                           \
+    {                                                                              \
+        const auto remaining = --refCount;                                         \
+        if (remaining == 0)                                                        \
+            delete this;                                                           \
+        return remaining;                                                          \
+    }                                                                              \
+    std::atomic<uint32> refCount { 1 };
+
+// Given to JUCE's controller in place of the host's handler.
+class ResyncingHandler final : public Vst::IComponentHandler
+{
+public:
+    ResyncingHandler (Vst::IComponentHandler& hostHandler, Vst::IEditController& juceController)
+        : host (hostHandler), controller (juceController)
+    {
+        host.addRef();
+    }
+
+    ResyncingHandler (const ResyncingHandler&) = delete;
+    ResyncingHandler& operator= (const ResyncingHandler&) = delete;
+
+    tresult PLUGIN_API queryInterface (const TUID queried, void** obj) override
+    {
+        if (sameIid (queried, FUnknown::iid) || sameIid (queried, Vst::IComponentHandler::iid))
+        {
+            addRef();
+            *obj = static_cast<Vst::IComponentHandler*> (this);
+            return kResultOk;
+        }
+
+        return host.queryInterface (queried, obj); // IComponentHandler2 and the like: the host's own
+    }
+
+    DUNSKARA_VST3_REFCOUNT
+
+    tresult PLUGIN_API beginEdit (Vst::ParamID id) override                      { return host.beginEdit (id); }
+    tresult PLUGIN_API performEdit (Vst::ParamID id, Vst::ParamValue v) override { return host.performEdit (id, v); }
+    tresult PLUGIN_API endEdit (Vst::ParamID id) override                        { return host.endEdit (id); }
+
+    tresult PLUGIN_API restartComponent (int32 flags) override
+    {
+        if ((flags & Vst::kParamValuesChanged) == 0 || resyncing)
+            return host.restartComponent (flags);
+
+        // setComponentState copies every value from the processor into the controller,
+        // then asks for the restart itself (which arrives here again and is passed on).
+        resyncing = true;
+        controller.setComponentState (nullptr);
+        resyncing = false;
+
+        const auto otherFlags = flags & ~Vst::kParamValuesChanged;
+        return otherFlags != 0 ? host.restartComponent (otherFlags) : kResultOk;
+    }
+
+private:
+    ~ResyncingHandler() { host.release(); }
+
+    Vst::IComponentHandler& host;
+    Vst::IEditController& controller; // owns this handler, so it outlives every call
+    bool resyncing = false;           // message thread only, like every handler call
+};
+
+// What the host holds instead of JUCE's controller. Interfaces other than the edit
+// controller itself (connection point, unit info, MIDI mapping, ...) are JUCE's own.
+class ForwardingController final : public Vst::IEditController
+{
+public:
+    explicit ForwardingController (Vst::IEditController* juceController) : inner (juceController) {}
+
+    ForwardingController (const ForwardingController&) = delete;
+    ForwardingController& operator= (const ForwardingController&) = delete;
+
+    tresult PLUGIN_API queryInterface (const TUID queried, void** obj) override
+    {
+        if (sameIid (queried, FUnknown::iid) || sameIid (queried, IPluginBase::iid) || sameIid (queried, Vst::IEditController::iid))
+        {
+            addRef();
+            *obj = static_cast<Vst::IEditController*> (this);
+            return kResultOk;
+        }
+
+        return inner->queryInterface (queried, obj);
+    }
+
+    DUNSKARA_VST3_REFCOUNT
+
+    tresult PLUGIN_API initialize (FUnknown* context) override { return inner->initialize (context); }
+    tresult PLUGIN_API terminate() override                   { return inner->terminate(); }
+
+    tresult PLUGIN_API setComponentState (IBStream* state) override { return inner->setComponentState (state); }
+    tresult PLUGIN_API setState (IBStream* state) override          { return inner->setState (state); }
+    tresult PLUGIN_API getState (IBStream* state) override          { return inner->getState (state); }
+    int32 PLUGIN_API getParameterCount() override                   { return inner->getParameterCount(); }
+
+    tresult PLUGIN_API getParameterInfo (int32 index, Vst::ParameterInfo& info) override
+    {
+        return inner->getParameterInfo (index, info);
+    }
+
+    tresult PLUGIN_API getParamStringByValue (Vst::ParamID id, Vst::ParamValue v, Vst::String128 text) override
+    {
+        return inner->getParamStringByValue (id, v, text);
+    }
+
+    tresult PLUGIN_API getParamValueByString (Vst::ParamID id, Vst::TChar* text, Vst::ParamValue& v) override
+    {
+        return inner->getParamValueByString (id, text, v);
+    }
+
+    Vst::ParamValue PLUGIN_API normalizedParamToPlain (Vst::ParamID id, Vst::ParamValue v) override
+    {
+        return inner->normalizedParamToPlain (id, v);
+    }
+
+    Vst::ParamValue PLUGIN_API plainParamToNormalized (Vst::ParamID id, Vst::ParamValue v) override
+    {
+        return inner->plainParamToNormalized (id, v);
+    }
+
+    Vst::ParamValue PLUGIN_API getParamNormalized (Vst::ParamID id) override        { return inner->getParamNormalized (id); }
+    tresult PLUGIN_API setParamNormalized (Vst::ParamID id, Vst::ParamValue v) override { return inner->setParamNormalized (id, v); }
+    IPlugView* PLUGIN_API createView (FIDString name) override                      { return inner->createView (name); }
+
+    tresult PLUGIN_API setComponentHandler (Vst::IComponentHandler* handler) override
+    {
+        if (handler == nullptr)
+            return inner->setComponentHandler (nullptr);
+
+        auto* resyncing = new ResyncingHandler (*handler, *inner);
+        const auto result = inner->setComponentHandler (resyncing); // takes its own reference
+        resyncing->release();
+        return result;
+    }
+
+private:
+    ~ForwardingController() { inner->release(); }
+
+    Vst::IEditController* inner; // owned reference
+};
+
+// Creates JUCE's objects, wrapping each edit controller; everything else is forwarded.
+class ForwardingFactory final : public IPluginFactory3
+{
+public:
+    explicit ForwardingFactory (IPluginFactory* juceFactoryObject) : inner (juceFactoryObject)
+    {
+        // The host asks for whichever version it knows; JUCE's factory offers all three.
+        void* obj = nullptr;
+        if (inner->queryInterface (IPluginFactory3::iid, &obj) == kResultOk)
+            inner3 = static_cast<IPluginFactory3*> (obj);
+        if (inner->queryInterface (IPluginFactory2::iid, &obj) == kResultOk)
+            inner2 = static_cast<IPluginFactory2*> (obj);
+    }
+
+    ForwardingFactory (const ForwardingFactory&) = delete;
+    ForwardingFactory& operator= (const ForwardingFactory&) = delete;
+
+    tresult PLUGIN_API queryInterface (const TUID queried, void** obj) override
+    {
+        const bool offered = sameIid (queried, FUnknown::iid) || sameIid (queried, IPluginFactory::iid)
+                          || (sameIid (queried, IPluginFactory2::iid) && inner2 != nullptr)
+                          || (sameIid (queried, IPluginFactory3::iid) && inner3 != nullptr);
+        if (! offered)
+        {
+            *obj = nullptr;
+            return kNoInterface;
+        }
+
+        addRef();
+        *obj = static_cast<IPluginFactory3*> (this);
+        return kResultOk;
+    }
+
+    DUNSKARA_VST3_REFCOUNT
+
+    tresult PLUGIN_API getFactoryInfo (PFactoryInfo* info) override        { return inner->getFactoryInfo (info); }
+    int32 PLUGIN_API countClasses() override                              { return inner->countClasses(); }
+    tresult PLUGIN_API getClassInfo (int32 index, PClassInfo* info) override { return inner->getClassInfo (index, info); }
+
+    tresult PLUGIN_API getClassInfo2 (int32 index, PClassInfo2* info) override
+    {
+        return inner2 != nullptr ? inner2->getClassInfo2 (index, info) : kNotImplemented;
+    }
+
+    tresult PLUGIN_API getClassInfoUnicode (int32 index, PClassInfoW* info) override
+    {
+        return inner3 != nullptr ? inner3->getClassInfoUnicode (index, info) : kNotImplemented;
+    }
+
+    tresult PLUGIN_API setHostContext (FUnknown* context) override
+    {
+        return inner3 != nullptr ? inner3->setHostContext (context) : kNotImplemented;
+    }
+
+    tresult PLUGIN_API createInstance (FIDString cid, FIDString wanted, void** obj) override
+    {
+        if (obj == nullptr)
+            return kInvalidArgument;
+
+        if (! isControllerClass (cid))
+            return inner->createInstance (cid, wanted, obj);
+
+        *obj = nullptr;
+        void* created = nullptr;
+        const auto result = inner->createInstance (cid, Vst::IEditController::iid, &created);
+        if (result != kResultOk || created == nullptr)
+            return result != kResultOk ? result : kNoInterface;
+
+        auto* controller = new ForwardingController (static_cast<Vst::IEditController*> (created));
+        const auto answer = controller->queryInterface (wanted, obj);
+        controller->release();
+        return answer;
+    }
+
+private:
+    ~ForwardingFactory()
+    {
+        if (inner3 != nullptr) inner3->release();
+        if (inner2 != nullptr) inner2->release();
+        inner->release();
+    }
+
+    bool isControllerClass (FIDString cid)
+    {
+        if (cid == nullptr)
+            return false;
+
+        for (int32 i = 0; i < inner->countClasses(); ++i)
+        {
+            PClassInfo info {};
+            if (inner->getClassInfo (i, &info) == kResultOk
+                && FUnknownPrivate::iidEqual (info.cid, cid)
+                && std::strcmp (info.category, kVstComponentControllerClass) == 0)
+                return true;
+        }
+
+        return false;
+    }
+
+    IPluginFactory* inner;
+    IPluginFactory2* inner2 = nullptr;
+    IPluginFactory3* inner3 = nullptr;
+};
+
+#undef DUNSKARA_VST3_REFCOUNT
+} // namespace
+
+// One factory for the module's lifetime, like JUCE's own; each call hands out a reference.
+extern "C" SMTG_EXPORT_SYMBOL IPluginFactory* PLUGIN_API GetPluginFactory()
+{
+    static auto* const factory = []
+    {
+        auto* juce = juceFactory(); // a reference of our own
+        return juce != nullptr ? new ForwardingFactory (juce) : nullptr;
+    }();
+
+    if (factory != nullptr)
+        factory->addRef();
+    return factory;
+}

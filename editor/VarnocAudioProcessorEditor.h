@@ -3,6 +3,7 @@
 #include "panels/compcontrol.h"
 #include "panels/fqSelector.h"
 #include "widgets/ImageSlider.h"
+#include "widgets/SkinTwins.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -71,6 +72,9 @@ private:
     std::unique_ptr<juce::Label> makeLabel (const juce::String& text, juce::uint32 colour);
 
     juce::Image backgroundImage;
+    // Outlive the children (deleted in the destructor body) that draw with them.
+    juce::SharedResourcePointer<SkinTwins> twins;
+    juce::SharedResourcePointer<SkinButtonLook> buttonLook;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VarnocAudioProcessorEditor)
 };

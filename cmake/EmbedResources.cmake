@@ -1,12 +1,15 @@
 # Turns binary files into C++ byte arrays: for a file NAME.png the symbols
-# `skin::NAME` (const unsigned char[]) and `skin::NAMESize` (int).
+# `skin::NAME<suffix>` (const unsigned char[]) and `skin::NAME<suffix>Size` (int).
+# dunskara_embed_files(target [SUFFIX suffix] files...)
 function(dunskara_embed_files target)
+  cmake_parse_arguments(PARSE_ARGV 1 EMBED "" "SUFFIX" "")
   set(sources)
-  foreach(file IN LISTS ARGN)
+  foreach(file IN LISTS EMBED_UNPARSED_ARGUMENTS)
     get_filename_component(name "${file}" NAME_WE)
-    set(out "${CMAKE_CURRENT_BINARY_DIR}/embedded/${name}.cpp")
+    set(symbol "${name}${EMBED_SUFFIX}")
+    set(out "${CMAKE_CURRENT_BINARY_DIR}/embedded/${symbol}.cpp")
     add_custom_command(OUTPUT "${out}"
-      COMMAND ${CMAKE_COMMAND} -DINPUT=${file} -DOUTPUT=${out} -DSYMBOL=${name}
+      COMMAND ${CMAKE_COMMAND} -DINPUT=${file} -DOUTPUT=${out} -DSYMBOL=${symbol}
               -P "${PROJECT_SOURCE_DIR}/cmake/EmbedFile.cmake"
       DEPENDS "${file}" "${PROJECT_SOURCE_DIR}/cmake/EmbedFile.cmake"
       VERBATIM)

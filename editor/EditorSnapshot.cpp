@@ -2,7 +2,7 @@
 #include "editor/VarnocAudioProcessorEditor.h"
 #include "plugin/VarnocAudioProcessor.h"
 
-juce::Image renderEditorSnapshot (VarnocAudioProcessor& processor, int settleMilliseconds)
+juce::Image renderEditorSnapshot (VarnocAudioProcessor& processor, int settleMilliseconds, float scale)
 {
     auto editor = std::make_unique<VarnocAudioProcessorEditor> (processor);
 
@@ -11,5 +11,9 @@ juce::Image renderEditorSnapshot (VarnocAudioProcessor& processor, int settleMil
             if (mm->isThisTheMessageThread())
                 mm->runDispatchLoopUntil (settleMilliseconds);
 
-    return editor->createComponentSnapshot (editor->getLocalBounds(), true, 1.0f);
+    // A scale that is not a sensible number draws at 100 %.
+    if (! (scale >= minSnapshotScale && scale <= maxSnapshotScale))
+        scale = 1.0f;
+
+    return editor->createComponentSnapshot (editor->getLocalBounds(), true, scale);
 }

@@ -55,6 +55,7 @@ VarnocAudioProcessorEditor::VarnocAudioProcessorEditor (VarnocAudioProcessor& pr
     const juce::Colour transparent (0x00000000);
     const auto offImage = skinImage (skin::power_button_off, skin::power_button_offSize);
     powerButton = std::make_unique<juce::ImageButton> ("new button");
+    powerButton->setLookAndFeel (&buttonLook.get());
     addAndMakeVisible (powerButton.get());
     powerButton->addListener (this);
     powerButton->setImages (false, true, true,
@@ -159,8 +160,7 @@ std::unique_ptr<juce::Label> VarnocAudioProcessorEditor::makeLabel (const juce::
 void VarnocAudioProcessorEditor::paint (juce::Graphics& g)
 {
     if (backgroundImage.isValid())
-        g.drawImage (backgroundImage, 0, 0, backgroundImage.getWidth(), backgroundImage.getHeight(),
-                     0, 0, backgroundImage.getWidth(), backgroundImage.getHeight());
+        twins->drawImage (g, backgroundImage, backgroundImage.getBounds(), backgroundImage.getBounds());
 }
 
 void VarnocAudioProcessorEditor::resized()

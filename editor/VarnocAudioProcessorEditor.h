@@ -4,6 +4,7 @@
 #include "panels/compcontrol.h"
 #include "panels/fqSelector.h"
 #include "widgets/ImageSlider.h"
+#include "widgets/SkinTwins.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -79,6 +80,9 @@ private:
 
     juce::Image backgroundImage;
     ParameterGestures gestures;
+    // Outlive the children (deleted in the destructor body) that draw with them.
+    juce::SharedResourcePointer<SkinTwins> twins;
+    juce::SharedResourcePointer<SkinButtonLook> buttonLook;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VarnocAudioProcessorEditor)
 };

@@ -154,6 +154,7 @@ std::unique_ptr<juce::ImageButton> BandPanel::makeSwitch (const unsigned char* o
     const auto offImage = skinImage (off, offSize);
 
     auto button = std::make_unique<juce::ImageButton> ("new button");
+    button->setLookAndFeel (&buttonLook.get());
     addAndMakeVisible (button.get());
     button->addListener (this);
     button->setImages (false, true, true,

@@ -96,6 +96,8 @@ private:
     VarnocAudioProcessor* processor;
     const int band;
     ParameterGestures gestures;
+    // Outlives the switches (deleted in the destructor body) that draw with it.
+    juce::SharedResourcePointer<SkinButtonLook> buttonLook;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BandPanel)
 };

@@ -67,8 +67,7 @@ float fqSelector::getValue() const
 void fqSelector::paint (juce::Graphics& g)
 {
     if (handleImage.isValid())
-        g.drawImage (handleImage, 0, 0, handleImage.getWidth(), handleImage.getHeight(),
-                     0, 0, handleImage.getWidth(), handleImage.getHeight());
+        twins->drawImage (g, handleImage, handleImage.getBounds(), handleImage.getBounds());
 }
 
 void fqSelector::mouseDown (const juce::MouseEvent&)

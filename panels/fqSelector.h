@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/SkinTwins.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <functional>
@@ -53,6 +55,7 @@ private:
 
     VarnocAudioProcessor* processor; // kept for symmetry with the other skin components; unused
     juce::Image handleImage;
+    juce::SharedResourcePointer<SkinTwins> twins;
     int dragStartX = 0;
     std::unique_ptr<juce::Label> valueLabel;
 

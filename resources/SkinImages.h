@@ -2,6 +2,8 @@
 
 // The skin images, embedded as complete PNG files. Every image is listed once here;
 // X(name, width, height, hasAlpha, frameHeight) with frameHeight 0 for single images.
+// Each also exists as name_2x: the same picture drawn with twice the pixels each way
+// (strips: the same frame count, frames twice the size), for scaled windows.
 #define DUNSKARA_SKIN_IMAGES(X)                               \
     X (editor_background,            914,   650, false,   0) \
     X (knob_attack_strip,            105, 10605, true,  105) \
@@ -29,7 +31,9 @@ namespace skin
 {
 #define DUNSKARA_DECLARE_SKIN_IMAGE(name, w, h, alpha, frame) \
     extern const unsigned char name[];                        \
-    extern const int name##Size;
+    extern const int name##Size;                              \
+    extern const unsigned char name##_2x[];                   \
+    extern const int name##_2xSize;
 DUNSKARA_SKIN_IMAGES (DUNSKARA_DECLARE_SKIN_IMAGE)
 #undef DUNSKARA_DECLARE_SKIN_IMAGE
 } // namespace skin

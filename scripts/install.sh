@@ -21,6 +21,11 @@ out="$root/out"
 mkdir -p "$out"
 "$build/tools/render/dunskara-render" "$out/demo.wav" --dry "$out/demo-dry.wav" \
   --editor-png "$out/editor.png"
+# The window as a screen at 200 % shows it; the audio of this second run is not kept.
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch"' EXIT
+"$build/tools/render/dunskara-render" "$scratch/demo.wav" --dry "$scratch/demo-dry.wav" \
+  --editor-png "$out/editor@2x.png" --scale 2
 
 cat <<EOT
 
@@ -32,6 +37,6 @@ Installed:
 Demo:
   dry         $out/demo-dry.wav
   processed   $out/demo.wav
-  editor      $out/editor.png
+  editor      $out/editor.png (100 %), $out/editor@2x.png (200 %)
 Rescan plug-ins in your host; DUNSKARA is listed under "Quorvane".
 EOT

@@ -98,13 +98,11 @@ void ImageSlider::paint (juce::Graphics& g)
     {
         // Only the selected frame and the ones below it remain after clipping to the
         // image, so the selected frame lands at the top-left corner.
-        g.drawImage (image, 0, 0, imageWidth, imageHeight,
-                     0, sourceY, imageWidth, imageHeight, false);
+        twins->drawImage (g, image, { 0, 0, imageWidth, imageHeight }, { 0, sourceY, imageWidth, imageHeight });
     }
     else
     {
-        g.drawImage (image, (int) x, (int) y, imageWidth, imageHeight,
-                     0, 0, imageWidth, imageHeight, false);
+        twins->drawImage (g, image, { (int) x, (int) y, imageWidth, imageHeight }, image.getBounds());
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/SkinTwins.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 // A slider drawn entirely from one image: a thumb that travels along a linear slider,
@@ -40,6 +42,7 @@ public:
 
 private:
     juce::Image image;
+    juce::SharedResourcePointer<SkinTwins> twins;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ImageSlider)
 };

@@ -138,6 +138,5 @@ void imageAnimator::paint (juce::Graphics& g)
     if (frame < 0)
         return;
 
-    g.drawImage (strip, 0, 0, stripWidth, frameHeight,
-                 0, frame * frameHeight, stripWidth, frameHeight, false);
+    twins->drawImage (g, strip, { 0, 0, stripWidth, frameHeight }, { 0, frame * frameHeight, stripWidth, frameHeight });
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/SkinTwins.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 class VarnocAudioProcessor;
@@ -38,6 +40,7 @@ private:
     VarnocAudioProcessor* processor;
     int frameHeight;
     juce::Image strip;
+    juce::SharedResourcePointer<SkinTwins> twins;
     int stripWidth;
     int stripHeight;
     int mode;

@@ -262,6 +262,28 @@ TEST_F (Vst2Binary, MonoInputComesOutProcessedOnBothOutputs)
     EXPECT_LT (worst, 1.0e-6f);
 }
 
+// A host that scales its windows says so with the vendor-specific 'PreS' 'AeCs' call;
+// the editor rectangle then grows with the scale.
+TEST_F (Vst2Binary, EditorRectFollowsTheHostsContentScale)
+{
+    const auto editorSize = [this]
+    {
+        Vst2::ERect* rect = nullptr;
+        host->dispatch (Vst2::effEditGetRect, 0, 0, &rect);
+        return rect == nullptr ? std::pair { 0, 0 } : std::pair { rect->right - rect->left, rect->bottom - rect->top };
+    };
+    const auto fourCharacters = [] (const char* text)
+    {
+        return (Vst2::VstInt32) (((unsigned) text[0] << 24) | ((unsigned) text[1] << 16) | ((unsigned) text[2] << 8) | (unsigned) text[3]);
+    };
+
+    EXPECT_EQ (editorSize(), (std::pair { 914, 650 }));
+    EXPECT_EQ (host->dispatch (Vst2::effVendorSpecific, fourCharacters ("PreS"), fourCharacters ("AeCs"), nullptr, 2.0f), 1);
+    EXPECT_EQ (editorSize(), (std::pair { 1828, 1300 }));
+    EXPECT_EQ (host->dispatch (Vst2::effVendorSpecific, fourCharacters ("PreS"), fourCharacters ("AeCs"), nullptr, 1.5f), 1);
+    EXPECT_EQ (editorSize(), (std::pair { 1371, 975 }));
+}
+
 TEST (Vst2Entry, RefusesVersionZeroHostsAndAlsoAnswersAsMain)
 {
     auto host = loadPlugin();

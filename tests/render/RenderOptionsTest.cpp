@@ -40,6 +40,10 @@ TEST (RenderOptions, DemoDefaultsAndDryName)
     ASSERT_TRUE (file.ok());
     EXPECT_FALSE (file.options.dryFile().has_value());
 
+    EXPECT_EQ (demo.options.editorScale, 1.0f);
+    EXPECT_EQ (parse ({ "out.wav", "--editor-png", "e.png", "--scale", "1.5" }).options.editorScale, 1.5f);
+    EXPECT_EQ (parse ({ "out.wav", "--scale=2" }).options.editorScale, 2.0f);
+
     EXPECT_TRUE (parse ({ "--help" }).options.showHelp);
     EXPECT_TRUE (parse ({ "-h", "--bogus" }).options.showHelp);
 }
@@ -70,6 +74,11 @@ TEST (RenderOptions, RefusesBadCommandLines)
         { { "out.wav", "--set", "thresh_1=0.5 0.6" }, "0 to 1" },
         { { "out.wav", "--set", "thresh_1=1.0000001" }, "0 to 1" },
         { { "out.wav", "--state=" }, "file name" },
+        { { "out.wav", "--scale", "0" }, "--scale" },
+        { { "out.wav", "--scale", "4.5" }, "--scale" },
+        { { "out.wav", "--scale", "nan" }, "--scale" },
+        { { "out.wav", "--scale", "2x" }, "--scale" },
+        { { "out.wav", "--scale" }, "needs a value" },
         { { "-", "out.wav" }, "standard input" },
     };
 

@@ -7,9 +7,9 @@
 
 namespace render
 {
-juce::Result writeEditorPng (VarnocAudioProcessor& processor, PendingOutput& output)
+juce::Result writeEditorPng (VarnocAudioProcessor& processor, PendingOutput& output, float scale)
 {
-    const auto image = renderEditorSnapshot (processor);
+    const auto image = renderEditorSnapshot (processor, 0, scale);
     if (! image.isValid())
         return juce::Result::fail ("could not draw the editor");
 

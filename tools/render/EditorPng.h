@@ -9,6 +9,6 @@ namespace render
 class PendingOutput;
 
 // Draws the plug-in window for the processor's current settings into a PNG, off screen
-// (no display needed). Needs JUCE's GUI side initialised.
-juce::Result writeEditorPng (VarnocAudioProcessor& processor, PendingOutput& output);
+// (no display needed), as a screen at the given scale shows it. Needs JUCE's GUI side initialised.
+juce::Result writeEditorPng (VarnocAudioProcessor& processor, PendingOutput& output, float scale = 1.0f);
 } // namespace render

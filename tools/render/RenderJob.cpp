@@ -172,7 +172,7 @@ namespace
         if (options.editorPng)
         {
             outputs.picture = std::make_unique<PendingOutput> (*options.editorPng);
-            return writeEditorPng (processor, *outputs.picture);
+            return writeEditorPng (processor, *outputs.picture, options.editorScale);
         }
         return juce::Result::ok();
     }

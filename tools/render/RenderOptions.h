@@ -26,6 +26,7 @@ struct RenderOptions
     std::optional<juce::File> stateOut;
     std::optional<juce::File> dryOut;       // the demo writes one even when not given
     std::optional<juce::File> editorPng;
+    float editorScale = 1.0f;               // --scale: the picture as a screen at this scale shows it
     int blockFrames = 512;
     bool showHelp = false;
 
@@ -55,6 +56,7 @@ ParseResult parseArguments (const juce::StringArray& args, const juce::File& wor
 // Strict number parsing: the whole text must be the number.
 std::optional<float> parseUnitValue (const juce::String& text);   // finite, 0..1
 std::optional<int> parseInteger (const juce::String& text);
+std::optional<float> parseScale (const juce::String& text);   // finite, 0.25..4
 
 juce::String usageText();
 } // namespace render

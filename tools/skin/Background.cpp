@@ -411,7 +411,7 @@ void drawVentsAndScrews (juce::Graphics& g)
 
 juce::Image editorBackground()
 {
-    juce::Image image (juce::Image::RGB, editorWidth, editorHeight, true, juce::SoftwareImageType());
+    auto image = newImage (editorWidth, editorHeight, juce::Image::RGB);
 
     {
         juce::Graphics g (image);

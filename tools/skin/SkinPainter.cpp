@@ -30,7 +30,64 @@ Fonts& fontStore()
     static Fonts store;
     return store;
 }
+
+int currentScale = 1;
+
+// Software pixels whose graphics contexts start scaled: drawing code that works in the
+// plug-in's pixel units fills an image of scale times its size.
+class ScaledPixelData final : public juce::ImagePixelData
+{
+public:
+    ScaledPixelData (juce::ImagePixelData::Ptr pixelsToUse, int scaleToUse)
+        : ImagePixelData (pixelsToUse->pixelFormat, pixelsToUse->width, pixelsToUse->height),
+          scale (scaleToUse),
+          pixels (std::move (pixelsToUse))
+    {
+    }
+
+    std::unique_ptr<juce::LowLevelGraphicsContext> createLowLevelContext() override
+    {
+        sendDataChangeMessage();
+        auto context = std::make_unique<juce::LowLevelGraphicsSoftwareRenderer> (juce::Image (*this));
+        context->addTransform (juce::AffineTransform::scale ((float) scale));
+        return context;
+    }
+
+    void initialiseBitmapData (juce::Image::BitmapData& data, int x, int y, juce::Image::BitmapData::ReadWriteMode mode) override
+    {
+        pixels->initialiseBitmapData (data, x, y, mode);
+    }
+
+    Ptr clone() override { return *new ScaledPixelData (pixels->clone(), scale); }
+    std::unique_ptr<juce::ImageType> createType() const override { return pixels->createType(); }
+
+    const int scale;
+
+private:
+    juce::ImagePixelData::Ptr pixels;
+};
 } // namespace
+
+ScopedDrawingScale::ScopedDrawingScale (int scale) : previous (currentScale)
+{
+    currentScale = juce::jmax (1, scale);
+}
+
+ScopedDrawingScale::~ScopedDrawingScale()
+{
+    currentScale = previous;
+}
+
+int drawingScale()
+{
+    return currentScale;
+}
+
+int imageScale (const juce::Image& image)
+{
+    const auto* scaled = dynamic_cast<const ScaledPixelData*> (image.getPixelData());
+    return scaled != nullptr ? scaled->scale : 1;
+}
 
 bool Fonts::load()
 {
@@ -55,7 +112,9 @@ float Noise::next()
 
 void addBrushedGrain (juce::Image& image, juce::Rectangle<int> area, float strength, std::uint32_t seed)
 {
-    area = area.getIntersection (image.getBounds());
+    const int scale = imageScale (image);
+    area = juce::Rectangle<int> (area.getX() * scale, area.getY() * scale, area.getWidth() * scale, area.getHeight() * scale)
+               .getIntersection (image.getBounds());
     Noise noise (seed);
     juce::Image::BitmapData pixels (image, area.getX(), area.getY(), area.getWidth(), area.getHeight(),
                                     juce::Image::BitmapData::readWrite);
@@ -238,9 +297,13 @@ juce::Path arcPath (juce::Point<float> centre, float radius, float fromAngle, fl
     return path;
 }
 
-juce::Image newImage (int width, int height)
+juce::Image newImage (int width, int height, juce::Image::PixelFormat format)
 {
-    return juce::Image (juce::Image::ARGB, width, height, true, juce::SoftwareImageType());
+    if (currentScale == 1)
+        return juce::Image (format, width, height, true, juce::SoftwareImageType());
+
+    const auto pixels = juce::SoftwareImageType().create (format, width * currentScale, height * currentScale, true);
+    return juce::Image (*new ScaledPixelData (pixels, currentScale));
 }
 
 juce::PathStrokeType roundStroke (float width)

@@ -55,7 +55,8 @@ private:
     std::uint32_t state;
 };
 
-// Horizontal brushed-metal grain over the given area of an image.
+// Horizontal brushed-metal grain over the given area (drawing units) of an image; the
+// grain is laid per device pixel, so a twice-size image gets a finer one.
 void addBrushedGrain (juce::Image& image, juce::Rectangle<int> area, float strength, std::uint32_t seed);
 
 enum class Align { left, centre, right };
@@ -82,8 +83,27 @@ void fillShadow (juce::Graphics& g, const juce::Path& path, float radius, juce::
 juce::Path arcPath (juce::Point<float> centre, float radius, float fromAngle, float toAngle);
 juce::Point<float> polar (juce::Point<float> centre, float radius, float angle);
 
-// A transparent image for a control, drawn by the software renderer on every platform.
-juce::Image newImage (int width, int height);
+// Every image is drawn in the plug-in's pixel units. While a ScopedDrawingScale of 2 is
+// active, newImage makes images with twice the pixels each way whose graphics contexts
+// start with that scale applied, so the same drawing code yields the sharp twin of
+// every image without knowing about it.
+class ScopedDrawingScale final
+{
+public:
+    explicit ScopedDrawingScale (int scale);
+    ~ScopedDrawingScale();
+
+private:
+    int previous;
+};
+
+int drawingScale();
+// The scale an image was made with: 1 for any image not made by newImage.
+int imageScale (const juce::Image& image);
+
+// A cleared image for a control (transparent) or the background (RGB), drawn by the
+// software renderer on every platform; width and height in drawing units.
+juce::Image newImage (int width, int height, juce::Image::PixelFormat format = juce::Image::ARGB);
 juce::PathStrokeType roundStroke (float width);
 
 bool writePng (const juce::Image& image, const juce::File& file);

@@ -1,5 +1,6 @@
 // dunskara-skin OUTDIR
-//     Draws the 21 skin images and writes them as OUTDIR/NAME.png.
+//     Draws the 21 skin images and writes them as OUTDIR/NAME.png, and draws them again
+//     at twice the size each way (for screens scaled above 100 %) as OUTDIR/2x/NAME.png.
 // dunskara-skin --sheet FILE
 //     Writes the control images enlarged side by side.
 // dunskara-skin --preview FILE [X Y W H SCALE]
@@ -70,7 +71,7 @@ int readBigEndian (const juce::uint8* bytes)
 }
 
 // Checks the written file's header: size, 8 bits, colour type 2 or 6, no interlace.
-bool checkPngHeader (const juce::File& file, const ExpectedImage& expected)
+bool checkPngHeader (const juce::File& file, const ExpectedImage& expected, int scale)
 {
     juce::MemoryBlock data;
 
@@ -82,14 +83,15 @@ bool checkPngHeader (const juce::File& file, const ExpectedImage& expected)
 
     return std::equal (signature, signature + 8, bytes)
         && std::memcmp (bytes + 12, "IHDR", 4) == 0
-        && readBigEndian (bytes + 16) == expected.width
-        && readBigEndian (bytes + 20) == expected.height
+        && readBigEndian (bytes + 16) == expected.width * scale
+        && readBigEndian (bytes + 20) == expected.height * scale
         && bytes[24] == 8
         && bytes[25] == (expected.alpha ? 6 : 2)
         && bytes[28] == 0;
 }
 
-int writeAll (const juce::File& directory)
+// Writes one set of images, drawn at the given scale, into directory.
+int writeSet (const juce::File& directory, int scale)
 {
     if (! directory.createDirectory())
     {
@@ -97,6 +99,7 @@ int writeAll (const juce::File& directory)
         return 1;
     }
 
+    const skinpaint::ScopedDrawingScale drawingScale (scale);
     const auto images = drawAll();
     int failures = 0;
 
@@ -105,13 +108,20 @@ int writeAll (const juce::File& directory)
         const auto found = images.find (expected.name);
         const auto file = directory.getChildFile (juce::String (expected.name) + ".png");
 
-        if (found == images.end() || ! skinpaint::writePng (found->second, file) || ! checkPngHeader (file, expected))
+        if (found == images.end() || ! skinpaint::writePng (found->second, file) || ! checkPngHeader (file, expected, scale))
         {
-            std::fprintf (stderr, "dunskara-skin: %s is missing or does not have the expected format\n", expected.name);
+            std::fprintf (stderr, "dunskara-skin: %s (%dx) is missing or does not have the expected format\n",
+                          expected.name, scale);
             ++failures;
         }
     }
 
+    return failures;
+}
+
+int writeAll (const juce::File& directory)
+{
+    const int failures = writeSet (directory, 1) + writeSet (directory.getChildFile ("2x"), 2);
     return failures == 0 ? 0 : 1;
 }
 

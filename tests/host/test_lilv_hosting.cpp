@@ -14,6 +14,7 @@
 #include <lv2/urid/urid.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -572,9 +573,12 @@ TEST_F (LilvHosting, AnyMaxBlockLengthOptionGivesAWorkingInstance)
         EXPECT_LT (worst, 1.0e-6f);
     }
 
-    // Without a URID map there is no instance, and no crash.
+    // Without a URID map, or at a sample rate that is none, there is no instance, and no crash.
     const LV2_Feature* none[] { nullptr };
     EXPECT_EQ (lilv_plugin_instantiate (plugin, 44100.0, none), nullptr);
+
+    for (const double rate : { 0.0, -44100.0, std::nan (""), HUGE_VAL })
+        EXPECT_EQ (lilv_plugin_instantiate (plugin, rate, featureList), nullptr) << rate;
 }
 
 TEST_F (LilvHosting, ParameterMessageReachesThePluginAndItsState)
@@ -635,6 +639,7 @@ TEST_F (LilvHosting, RestoredStateIsPublishedAndAppliesFromTheFirstSample)
     // A session saved with a doubled input and processing off (so the output is exactly
     // twice the input), plus two other changes.
     connect ({ 0, 1, 2, 3 });
+    const auto defaults = savedStateString();
     const std::map<std::string, float> changes { { parameterUri ("MainInGain"), 0.5f }, { parameterUri ("MainOnOff"), 0.0f },
                                                  { parameterUri ("thresh_0"), 0.3f }, { parameterUri ("gain_1"), 0.1f } };
     for (const auto& [property, value] : changes)
@@ -670,6 +675,31 @@ TEST_F (LilvHosting, RestoredStateIsPublishedAndAppliesFromTheFirstSample)
     const auto answers = publishedValues();
     EXPECT_EQ (answers.size(), 35u);
     EXPECT_EQ (asMap (answers), expected);
+
+    // Restores while another thread processes: nothing breaks, and the state restored
+    // last is the one that stays.
+    {
+        std::atomic<bool> stop { false };
+        std::thread audioThread ([&]
+        {
+            while (! stop)
+            {
+                sequence (eventsOut)->atom = { static_cast<uint32_t> (eventsOut.size() * 8 - sizeof (LV2_Atom)), 0 };
+                lilv_instance_run (instance, maxBlock / 8);
+            }
+        });
+
+        for (int i = 0; i < 40; ++i)
+            EXPECT_EQ (restoreValue (i % 2 == 1 ? session : defaults), LV2_STATE_SUCCESS);
+
+        stop = true;
+        audioThread.join();
+    }
+
+    runBlock (maxBlock);
+    for (uint32_t c = 0; c < 2; ++c)
+        for (uint32_t i = 0; i < maxBlock; ++i)
+            ASSERT_EQ (audio[2 + c][i], 2.0f * audio[c][i]) << "channel " << c << ", sample " << i;
 
     // A program preset: program 1 still holds the defaults, so the four go back.
     ASSERT_EQ (restoreValue (std::string ("\1\0\0\0", 4), DUNSKARA_LV2_URI ":Program", LV2_ATOM__Int), LV2_STATE_SUCCESS);

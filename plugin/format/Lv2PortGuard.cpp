@@ -1,29 +1,44 @@
-// The LV2 entry points that hosts see. JUCE's LV2 client (7.0.5) copies every audio
-// input, writes its event output and, while suspended, clears every audio output
-// without checking whether the host connected the port: a host that leaves one of
-// them at null makes run() dereference it. This layer sits between the host and
-// JUCE's descriptors (renamed by the build, see plugin/CMakeLists.txt) and keeps the
-// host's port pointers itself. JUCE always gets a real buffer: the host's, or for an
-// unconnected port a silent input, a scratch output or a scratch event buffer owned
-// here. So the processor never sees a null port, whatever the host connects.
+// The LV2 entry points that hosts see. They sit between the host and JUCE's LV2 client
+// (its descriptor functions renamed by the build, see plugin/CMakeLists.txt) and absorb
+// what JUCE 7.0.5's client does not handle:
+//
+// - Ports: JUCE copies every audio input, writes its event output and, while suspended,
+//   clears every audio output without checking that the host connected the port. We keep
+//   the host's port pointers and give JUCE a real buffer for every unconnected one: a
+//   silent input, a scratch output or a scratch event buffer owned here.
+// - Features and block length (Lv2HostFeatures): JUCE sees a usable maxBlockLength, and
+//   no run of JUCE's is longer: a longer host block runs in pieces of that length.
+// - Input events (Lv2AtomCheck): a sequence whose events or properties claim more bytes
+//   than they have reaches JUCE as an empty sequence.
+// - Parameters (Lv2ParameterMessages): patch:Get is answered and every value change the
+//   host has not been told of is sent as patch:Set.
+// - State: the state string is checked before JUCE decodes it (Lv2StateString), and a
+//   restore runs under the processor's callback lock, so that no block is processed on
+//   a half-restored state and the first block after the restore has all its values.
+// - No exception crosses into the host.
 //
 // The instance handle the host holds is ours, so every JUCE entry that takes a handle
 // goes through here: the descriptor's functions, the state interface, and the UI's
 // instance-access feature (JUCE's UI casts that pointer to its own instance).
 
+#include "Lv2AtomCheck.h"
+#include "Lv2HostFeatures.h"
+#include "Lv2ParameterMessages.h"
+#include "Lv2ProcessorCapture.h"
+#include "Lv2StateString.h"
+
 #include "lv2/atom/atom.h"
-#include "lv2/buf-size/buf-size.h"
 #include "lv2/core/lv2.h"
 #include "lv2/instance-access/instance-access.h"
-#include "lv2/options/options.h"
 #include "lv2/state/state.h"
 #include "lv2/ui/ui.h"
 #include "lv2/urid/urid.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <new>
+#include <memory>
 #include <vector>
 
 // The build renames JUCE's descriptor functions; the lv2 headers above have declared
@@ -43,24 +58,27 @@ const LV2UI_Descriptor* juceUiDescriptor() { return lv2ui_descriptor (0); }
 
 namespace
 {
+using namespace dunskara::lv2;
+
 // JUCE's client builds its processor with the first preferred channel configuration
 // and numbers its ports: audio inputs, audio outputs, event input, event output,
-// latency, free-wheeling, enabled. Only the audio ports and the event output are
-// read or written without a null check.
+// latency, free-wheeling, enabled.
 constexpr short channelConfigurations[][2] { JucePlugin_PreferredChannelConfigurations };
 constexpr uint32_t numAudioInputs  = static_cast<uint32_t> (channelConfigurations[0][0]);
 constexpr uint32_t numAudioOutputs = static_cast<uint32_t> (channelConfigurations[0][1]);
 constexpr uint32_t numAudioPorts   = numAudioInputs + numAudioOutputs;
+constexpr uint32_t eventInputPort  = numAudioPorts;
 constexpr uint32_t eventOutputPort = numAudioPorts + 1;
 
-// Stand-in buffers are sized to the host's maximum block length, up to this many
-// frames; a longer block with an unconnected audio port yields silence.
-constexpr uint32_t maxStandInFrames = 1u << 16;
 constexpr std::size_t standInEventBytes = 1u << 16;
 
 // JUCE's build helper asks for this extension to write the bundle's .ttl files; it
 // takes no instance handle, so it passes straight through.
 constexpr const char* juceTurtleRecallUri = "https://lv2-extensions.juce.com/turtle_recall";
+
+// Where JUCE's client keeps its state: the chunk as text, or a program preset's index.
+const juce::String stateKeyUri   = juce::String (JucePlugin_LV2URI) + ":StateString";
+const juce::String programKeyUri = juce::String (JucePlugin_LV2URI) + ":Program";
 
 struct GuardedInstance final
 {
@@ -70,16 +88,21 @@ struct GuardedInstance final
     const LV2_Descriptor* inner = nullptr;
     LV2_Handle handle = nullptr;
     const LV2_State_Interface* state = nullptr;
-    LV2_URID sequenceType = 0;
+    juce::AudioProcessor* processor = nullptr;
+    std::unique_ptr<ParameterMessages> messages;
 
-    uint32_t standInFrames = 0;      // frames usable in silence and scratch
-    std::vector<float> silence;      // never written: JUCE only reads its inputs
-    std::vector<float> scratch;      // written and never read
-    std::vector<uint64_t> scratchEvents;  // 64-bit words: atoms are 8-byte aligned
+    LV2_URID sequenceType = 0, objectType = 0, blankType = 0, stringType = 0, intType = 0;
+    LV2_URID stateKey = 0, programKey = 0;
+
+    uint32_t blockLength = 1;              // the most frames JUCE gets per run
+    std::vector<float> silence;            // never written: JUCE only reads its inputs
+    std::vector<float> scratch;            // written and never read
+    std::vector<uint64_t> scratchEvents;   // 64-bit words: atoms are 8-byte aligned
+    LV2_Atom_Sequence emptyInput {};
 
     float* hostAudio[numAudioPorts] {};
-    LV2_Atom_Sequence* hostEvents = nullptr;
-    bool anyAudioUnconnected = true;
+    const LV2_Atom_Sequence* hostEventsIn = nullptr;
+    LV2_Atom_Sequence* hostEventsOut = nullptr;
 };
 
 GuardedInstance* guarded (LV2_Handle handle) noexcept
@@ -87,79 +110,44 @@ GuardedInstance* guarded (LV2_Handle handle) noexcept
     return static_cast<GuardedInstance*> (handle);
 }
 
-const void* findFeature (const LV2_Feature* const* features, const char* uri) noexcept
+//==============================================================================
+// Port connections as JUCE sees them: the host's buffers, from `offset` frames on, or
+// stand-ins for the unconnected ones.
+void connectAudio (GuardedInstance& g, uint32_t port, uint32_t offset) noexcept
 {
-    if (features != nullptr)
-        for (auto feature = features; *feature != nullptr; ++feature)
-            if (std::strcmp ((*feature)->URI, uri) == 0)
-                return (*feature)->data;
-
-    return nullptr;
-}
-
-// The host's buf-size:maxBlockLength, or 0 when absent or unreadable.
-uint32_t findMaxBlockLength (const LV2_Feature* const* features) noexcept
-{
-    const auto* map = static_cast<const LV2_URID_Map*> (findFeature (features, LV2_URID__map));
-    const auto* options = static_cast<const LV2_Options_Option*> (findFeature (features, LV2_OPTIONS__options));
-
-    if (map == nullptr || options == nullptr)
-        return 0;
-
-    const auto key = map->map (map->handle, LV2_BUF_SIZE__maxBlockLength);
-    const auto intType = map->map (map->handle, LV2_ATOM__Int);
-    const auto longType = map->map (map->handle, LV2_ATOM__Long);
-
-    for (auto option = options; option->value != nullptr; ++option)
-    {
-        if (option->key != key)
-            continue;
-
-        int64_t value = 0;
-
-        if (option->type == intType && option->size == sizeof (int32_t))
-            value = *static_cast<const int32_t*> (option->value);
-        else if (option->type == longType && option->size == sizeof (int64_t))
-            value = *static_cast<const int64_t*> (option->value);
-
-        return value > 0 ? static_cast<uint32_t> (std::min<int64_t> (value, maxStandInFrames)) : 0;
-    }
-
-    return 0;
-}
-
-void connectAudio (GuardedInstance& g, uint32_t port, void* data) noexcept
-{
-    g.hostAudio[port] = static_cast<float*> (data);
-
+    auto* host = g.hostAudio[port];
     auto* standIn = port < numAudioInputs ? g.silence.data() : g.scratch.data();
-    g.inner->connect_port (g.handle, port, data != nullptr ? data : standIn);
-
-    g.anyAudioUnconnected = std::any_of (std::begin (g.hostAudio), std::end (g.hostAudio),
-                                         [] (const float* p) { return p == nullptr; });
+    g.inner->connect_port (g.handle, port, host != nullptr ? host + offset : standIn);
 }
 
-void connectEvents (GuardedInstance& g, void* data) noexcept
+void connectEventInput (GuardedInstance& g, bool useHostEvents) noexcept
 {
-    g.hostEvents = static_cast<LV2_Atom_Sequence*> (data);
-    g.inner->connect_port (g.handle, eventOutputPort, data != nullptr ? data : g.scratchEvents.data());
+    const void* events = useHostEvents ? static_cast<const void*> (g.hostEventsIn) : &g.emptyInput;
+    g.inner->connect_port (g.handle, eventInputPort, const_cast<void*> (events));
 }
 
-// What run() leaves behind when the block is too long for the stand-in buffers:
-// silent outputs and an empty event sequence.
-void writeSilence (GuardedInstance& g, uint32_t numFrames) noexcept
+void connectEventOutput (GuardedInstance& g, bool useHostEvents) noexcept
 {
-    for (uint32_t port = numAudioInputs; port < numAudioPorts; ++port)
-        if (auto* out = g.hostAudio[port])
-            std::fill (out, out + numFrames, 0.0f);
+    void* events = useHostEvents && g.hostEventsOut != nullptr ? static_cast<void*> (g.hostEventsOut)
+                                                                 : g.scratchEvents.data();
+    g.inner->connect_port (g.handle, eventOutputPort, events);
+}
 
-    if (auto* events = g.hostEvents)
-    {
-        events->atom.type = g.sequenceType;
-        events->atom.size = sizeof (LV2_Atom_Sequence_Body);
-        events->body.unit = 0;
-        events->body.pad = 0;
-    }
+// JUCE takes the event buffer's capacity from the atom header, as hosts set it.
+void resetScratchEvents (GuardedInstance& g) noexcept
+{
+    auto* events = reinterpret_cast<LV2_Atom*> (g.scratchEvents.data());
+    events->type = 0;
+    events->size = static_cast<uint32_t> (standInEventBytes - sizeof (LV2_Atom));
+}
+
+void connectAll (GuardedInstance& g) noexcept
+{
+    for (uint32_t port = 0; port < numAudioPorts; ++port)
+        connectAudio (g, port, 0);
+
+    connectEventInput (g, true);
+    connectEventOutput (g, true);
 }
 
 //==============================================================================
@@ -168,49 +156,59 @@ LV2_Handle instantiate (const LV2_Descriptor*, double sampleRate, const char* bu
 {
     const auto* inner = juceDescriptor();
 
-    if (inner == nullptr)
+    if (inner == nullptr || ! std::isfinite (sampleRate) || sampleRate <= 0.0)
         return nullptr;
 
-    auto* g = new (std::nothrow) GuardedInstance();
-
-    if (g == nullptr)
-        return nullptr;
-
-    g->inner = inner;
-    g->standInFrames = findMaxBlockLength (features);
+    std::unique_ptr<GuardedInstance> g;
 
     try
     {
-        const auto frames = std::max<std::size_t> (g->standInFrames, 1);
-        g->silence.assign (frames, 0.0f);
-        g->scratch.assign (frames, 0.0f);
+        const HostFeatures hostFeatures (features);
+        const auto* map = hostFeatures.map();
+
+        if (map == nullptr)
+            return nullptr;  // JUCE cannot start without one either
+
+        g = std::make_unique<GuardedInstance>();
+        g->inner = inner;
+        g->blockLength = hostFeatures.blockLength();
+        g->silence.assign (g->blockLength, 0.0f);
+        g->scratch.assign (g->blockLength, 0.0f);
         g->scratchEvents.assign (standInEventBytes / sizeof (uint64_t), 0);
+
+        const auto urid = [map] (const char* uri) { return map->map (map->handle, uri); };
+        g->sequenceType = urid (LV2_ATOM__Sequence);
+        g->objectType = urid (LV2_ATOM__Object);
+        g->blankType = urid (LV2_ATOM__Blank);
+        g->stringType = urid (LV2_ATOM__String);
+        g->intType = urid (LV2_ATOM__Int);
+        g->stateKey = urid (stateKeyUri.toRawUTF8());
+        g->programKey = urid (programKeyUri.toRawUTF8());
+        g->emptyInput.atom = { sizeof (LV2_Atom_Sequence_Body), g->sequenceType };
+
+        const ProcessorCapture capture;
+        g->handle = inner->instantiate (inner, sampleRate, bundlePath, hostFeatures.list());
+
+        if (g->handle == nullptr)
+            return nullptr;
+
+        g->processor = capture.processor();
+        g->state = static_cast<const LV2_State_Interface*> (inner->extension_data (LV2_STATE__interface));
+
+        if (g->processor != nullptr)
+            g->messages = std::make_unique<ParameterMessages> (*map, *g->processor);
     }
-    catch (const std::bad_alloc&)
+    catch (...)
     {
-        delete g;
+        if (g != nullptr && g->handle != nullptr)
+            inner->cleanup (g->handle);
+
         return nullptr;
     }
-
-    g->handle = inner->instantiate (inner, sampleRate, bundlePath, features);
-
-    if (g->handle == nullptr)
-    {
-        delete g;
-        return nullptr;
-    }
-
-    if (const auto* map = static_cast<const LV2_URID_Map*> (findFeature (features, LV2_URID__map)))
-        g->sequenceType = map->map (map->handle, LV2_ATOM__Sequence);
-
-    g->state = static_cast<const LV2_State_Interface*> (inner->extension_data (LV2_STATE__interface));
 
     // Until the host connects them, every guarded port points at a stand-in.
-    for (uint32_t port = 0; port < numAudioPorts; ++port)
-        connectAudio (*g, port, nullptr);
-
-    connectEvents (*g, nullptr);
-    return g;
+    connectAll (*g);
+    return g.release();
 }
 
 void connectPort (LV2_Handle instance, uint32_t port, void* data)
@@ -218,11 +216,24 @@ void connectPort (LV2_Handle instance, uint32_t port, void* data)
     auto& g = *guarded (instance);
 
     if (port < numAudioPorts)
-        connectAudio (g, port, data);
+    {
+        g.hostAudio[port] = static_cast<float*> (data);
+        connectAudio (g, port, 0);
+    }
+    else if (port == eventInputPort)
+    {
+        g.hostEventsIn = static_cast<const LV2_Atom_Sequence*> (data);
+        connectEventInput (g, true);
+    }
     else if (port == eventOutputPort)
-        connectEvents (g, data);
+    {
+        g.hostEventsOut = static_cast<LV2_Atom_Sequence*> (data);
+        connectEventOutput (g, true);
+    }
     else
+    {
         g.inner->connect_port (g.handle, port, data);
+    }
 }
 
 void activate (LV2_Handle instance)
@@ -237,21 +248,50 @@ void run (LV2_Handle instance, uint32_t numFrames)
 {
     auto& g = *guarded (instance);
 
-    if (g.anyAudioUnconnected && numFrames > g.standInFrames)
-    {
-        writeSilence (g, numFrames);
-        return;
-    }
+    // JUCE walks only atoms of the sequence type; those must be walkable.
+    const auto* input = g.hostEventsIn;
+    const bool isSequence = input != nullptr && input->atom.type == g.sequenceType;
+    const bool inputIsSafe = ! isSequence || isWalkableSequence (*input, g.objectType, g.blankType);
 
-    if (g.hostEvents == nullptr)
-    {
-        // JUCE takes the event buffer's capacity from the atom header, as hosts set it.
-        auto* events = reinterpret_cast<LV2_Atom*> (g.scratchEvents.data());
-        events->type = 0;
-        events->size = static_cast<uint32_t> (standInEventBytes - sizeof (LV2_Atom));
-    }
+    if (! inputIsSafe)
+        connectEventInput (g, false);
+    else if (isSequence && g.messages != nullptr)
+        g.messages->readHostMessages (*input);
 
-    g.inner->run (g.handle, numFrames);
+    // The room the host announced, before JUCE overwrites the header with what it wrote.
+    const uint32_t outputCapacity = g.hostEventsOut != nullptr ? g.hostEventsOut->atom.size : 0;
+
+    if (g.hostEventsOut == nullptr)
+        resetScratchEvents (g);
+
+    // A block longer than JUCE is prepared for runs in pieces; the host's events go with
+    // the first piece, whose event output is the one the host reads.
+    uint32_t done = 0;
+
+    do
+    {
+        const uint32_t piece = std::min (numFrames - done, g.blockLength);
+
+        if (done > 0)
+        {
+            for (uint32_t port = 0; port < numAudioPorts; ++port)
+                connectAudio (g, port, done);
+
+            connectEventInput (g, false);
+            connectEventOutput (g, false);
+            resetScratchEvents (g);
+        }
+
+        g.inner->run (g.handle, piece);
+        done += piece;
+    }
+    while (done < numFrames);
+
+    if (numFrames > g.blockLength || ! inputIsSafe)
+        connectAll (g);
+
+    if (g.messages != nullptr && g.hostEventsOut != nullptr)
+        g.messages->writeMessages (*g.hostEventsOut, outputCapacity);
 }
 
 void deactivate (LV2_Handle instance)
@@ -264,25 +304,141 @@ void deactivate (LV2_Handle instance)
 
 void cleanup (LV2_Handle instance)
 {
-    auto* g = guarded (instance);
+    std::unique_ptr<GuardedInstance> g (guarded (instance));
+    g->messages.reset();  // it refers to JUCE's processor
     g->inner->cleanup (g->handle);
-    delete g;
 }
+
+//==============================================================================
+// JUCE reports success whatever the host's store function answered; this remembers it.
+struct CheckedStore
+{
+    LV2_State_Store_Function store;
+    LV2_State_Handle handle;
+    LV2_State_Status status = LV2_STATE_SUCCESS;
+
+    static LV2_State_Status call (LV2_State_Handle h, uint32_t key, const void* value, size_t size,
+                                  uint32_t type, uint32_t flags)
+    {
+        auto& self = *static_cast<CheckedStore*> (h);
+        const auto status = self.store (self.handle, key, value, size, type, flags);
+
+        if (status != LV2_STATE_SUCCESS)
+            self.status = status;
+
+        return status;
+    }
+};
 
 LV2_State_Status saveState (LV2_Handle instance, LV2_State_Store_Function store, LV2_State_Handle handle,
                             uint32_t flags, const LV2_Feature* const* features)
 {
     const auto& g = *guarded (instance);
-    return g.state != nullptr ? g.state->save (g.handle, store, handle, flags, features)
-                              : LV2_STATE_ERR_UNKNOWN;
+
+    if (g.state == nullptr || store == nullptr)
+        return LV2_STATE_ERR_UNKNOWN;
+
+    try
+    {
+        CheckedStore checked { store, handle };
+        const auto status = g.state->save (g.handle, CheckedStore::call, &checked, flags, features);
+        return status != LV2_STATE_SUCCESS ? status : checked.status;
+    }
+    catch (...)
+    {
+        return LV2_STATE_ERR_UNKNOWN;
+    }
 }
+
+// One value the host returned and we checked; JUCE reads it from here, not again from
+// the host (which could answer differently the second time).
+struct StateValue
+{
+    const void* data = nullptr;
+    size_t size = 0;
+    uint32_t type = 0, flags = 0;
+};
+
+struct CheckedRetrieve
+{
+    LV2_State_Retrieve_Function retrieve;
+    LV2_State_Handle handle;
+    uint32_t programKey, stateKey;
+    StateValue program, state;
+
+    StateValue fetch (uint32_t key) const
+    {
+        StateValue v;
+        v.data = retrieve (handle, key, &v.size, &v.type, &v.flags);
+        return v;
+    }
+
+    static const void* call (LV2_State_Handle h, uint32_t key, size_t* size, uint32_t* type, uint32_t* flags)
+    {
+        const auto& self = *static_cast<const CheckedRetrieve*> (h);
+        const auto* checked = key == self.programKey ? &self.program : key == self.stateKey ? &self.state : nullptr;
+
+        if (checked == nullptr)
+            return self.retrieve (self.handle, key, size, type, flags);
+
+        if (size != nullptr)  *size = checked->size;
+        if (type != nullptr)  *type = checked->type;
+        if (flags != nullptr) *flags = checked->flags;
+        return checked->data;
+    }
+};
 
 LV2_State_Status restoreState (LV2_Handle instance, LV2_State_Retrieve_Function retrieve,
                                LV2_State_Handle handle, uint32_t flags, const LV2_Feature* const* features)
 {
     const auto& g = *guarded (instance);
-    return g.state != nullptr ? g.state->restore (g.handle, retrieve, handle, flags, features)
-                              : LV2_STATE_ERR_UNKNOWN;
+
+    if (g.state == nullptr || retrieve == nullptr)
+        return LV2_STATE_ERR_UNKNOWN;
+
+    try
+    {
+        CheckedRetrieve checked { retrieve, handle, g.programKey, g.stateKey, {}, {} };
+        checked.program = checked.fetch (g.programKey);
+
+        // JUCE takes a program preset first: an int naming one of the programs.
+        const bool isProgram = checked.program.data != nullptr && checked.program.type == g.intType
+                            && checked.program.size == sizeof (int32_t);
+
+        if (isProgram)
+        {
+            int32_t program = 0;
+            std::memcpy (&program, checked.program.data, sizeof (program));
+
+            if (g.processor != nullptr && (program < 0 || program >= g.processor->getNumPrograms()))
+                return LV2_STATE_ERR_UNKNOWN;
+        }
+        else
+        {
+            checked.program = {};
+            checked.state = checked.fetch (g.stateKey);
+
+            if (checked.state.data == nullptr)
+                return LV2_STATE_ERR_NO_PROPERTY;
+
+            if (checked.state.type != g.stringType)
+                return LV2_STATE_ERR_BAD_TYPE;
+
+            if (! isWellFormedStateString (static_cast<const char*> (checked.state.data), checked.state.size))
+                return LV2_STATE_ERR_UNKNOWN;
+        }
+
+        // Whatever thread restores, a block runs either wholly before or wholly after.
+        if (g.processor == nullptr)
+            return g.state->restore (g.handle, CheckedRetrieve::call, &checked, flags, features);
+
+        const juce::ScopedLock lock (g.processor->getCallbackLock());
+        return g.state->restore (g.handle, CheckedRetrieve::call, &checked, flags, features);
+    }
+    catch (...)
+    {
+        return LV2_STATE_ERR_UNKNOWN;
+    }
 }
 
 // Only extensions known to be safe with our handle are offered: the state interface,
@@ -313,16 +469,16 @@ LV2UI_Handle instantiateUi (const LV2UI_Descriptor*, const char* pluginUri, cons
 {
     const auto* inner = juceUiDescriptor();
 
-    if (inner == nullptr)
+    if (inner == nullptr || features == nullptr)
         return nullptr;
-
-    std::vector<LV2_Feature> copies;
-    std::vector<const LV2_Feature*> list;
 
     try
     {
-        if (features != nullptr)
-            for (auto feature = features; *feature != nullptr; ++feature)
+        std::vector<LV2_Feature> copies;
+        std::vector<const LV2_Feature*> list;
+
+        for (auto feature = features; *feature != nullptr; ++feature)
+            if ((*feature)->URI != nullptr)
                 copies.push_back (**feature);
 
         for (auto& copy : copies)
@@ -339,13 +495,12 @@ LV2UI_Handle instantiateUi (const LV2UI_Descriptor*, const char* pluginUri, cons
         }
 
         list.push_back (nullptr);
+        return inner->instantiate (inner, pluginUri, bundlePath, writeFunction, controller, widget, list.data());
     }
-    catch (const std::bad_alloc&)
+    catch (...)
     {
         return nullptr;
     }
-
-    return inner->instantiate (inner, pluginUri, bundlePath, writeFunction, controller, widget, list.data());
 }
 
 } // namespace

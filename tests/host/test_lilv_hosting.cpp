@@ -5,6 +5,7 @@
 #include <lilv/lilv.h>
 #include <lv2/atom/atom.h>
 #include <lv2/atom/forge.h>
+#include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/core/lv2.h>
 #include <lv2/options/options.h>
@@ -13,6 +14,7 @@
 #include <lv2/urid/urid.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -22,6 +24,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -102,6 +105,49 @@ protected:
 
     static Node uri (const char* text) { return Node (lilv_new_uri (world, text)); }
 
+    // A fresh instance in place of the current one; nothing connected yet.
+    void restartInstance()
+    {
+        if (active)
+            lilv_instance_deactivate (instance);
+
+        lilv_instance_free (instance);
+        instance = lilv_plugin_instantiate (plugin, 44100.0, featureList);
+        active = false;
+        std::fill (std::begin (connected), std::end (connected), false);
+        ASSERT_NE (instance, nullptr);
+    }
+
+    // Parameter URI -> the value every program of a fresh bank holds.
+    std::map<std::string, float> defaultValues() const
+    {
+        const float band[] { 0.42f, 0.6f, 1.0f, 0.0f, 0.5f, 1.0f, 1.0f, 0.0f, 1.0f };
+        const std::map<std::string, float> global { { "MainInGain", 0.25f }, { "MakeUpGain", 0.0f }, { "FinalMix", 1.0f },
+                                                    { "Fq_Low", 0.03f }, { "Fq_High", 0.4f }, { "MainOnOff", 1.0f },
+                                                    { "not-used", 0.5f } };
+        const char* bandNames[] { "attack", "release", "fxmix", "add", "gain", "thresh", "ratio", "limonoff", "chanonoff" };
+        std::map<std::string, float> result;
+
+        for (const auto& [name, parameterUri] : parameters())
+        {
+            if (const auto found = global.find (name); found != global.end())
+                result[parameterUri] = found->second;
+
+            for (int k = 0; k < 9; ++k)
+                if (name.rfind (bandNames[k], 0) == 0 && name.size() == std::string (bandNames[k]).size() + 2)
+                    result[parameterUri] = band[k];
+        }
+
+        return result;
+    }
+
+    std::string parameterUri (const char* name) const
+    {
+        const auto declared = parameters();
+        const auto found = declared.find (name);
+        return found != declared.end() ? found->second : std::string();
+    }
+
     // Parameter label -> parameter URI, from the bundle's patch:writable list.
     std::multimap<std::string, std::string> parameters() const
     {
@@ -133,6 +179,12 @@ protected:
         return static_cast<LV2_URID> (found - uris.begin()) + 1;
     }
 
+    std::string unmap (LV2_URID urid)
+    {
+        const std::lock_guard<std::mutex> lock (uriMutex);
+        return urid >= 1 && urid <= uris.size() ? uris[urid - 1] : std::string();
+    }
+
     // Always the control ports and the event input; the listed audio ports, and the
     // event output when asked.
     void connect (std::initializer_list<uint32_t> audioPorts, bool eventOutput = true)
@@ -152,9 +204,23 @@ protected:
         }
     }
 
-    // Fills the inputs from `offset` on, sends an empty event sequence (or one
-    // patch:Set when parameterUri is given) and runs, activating first if needed.
+    // Fills the inputs from `offset` on, sends the queued messages (or, when parameterUri
+    // is given, one patch:Set) and runs, activating first if needed.
     void runBlock (uint32_t numFrames, uint32_t offset = 0, const std::string& parameterUri = {}, float value = 0.0f)
+    {
+        if (! parameterUri.empty())
+            queueSet (parameterUri, value);
+
+        prepareBlock (numFrames, offset);
+
+        if (! std::exchange (active, true))
+            lilv_instance_activate (instance);
+
+        lilv_instance_run (instance, numFrames);
+    }
+
+    // The inputs and events runBlock gives the plug-in.
+    void prepareBlock (uint32_t numFrames, uint32_t offset)
     {
         for (uint32_t i = 0; i < std::min (numFrames, 2 * maxBlock); ++i)
         {
@@ -166,26 +232,70 @@ protected:
         LV2_Atom_Forge_Frame sequenceFrame, objectFrame;
         lv2_atom_forge_sequence_head (&forge, &sequenceFrame, 0);
 
-        if (! parameterUri.empty())
+        for (const auto& message : queued)
         {
             lv2_atom_forge_frame_time (&forge, 0);
-            lv2_atom_forge_object (&forge, &objectFrame, 0, map (LV2_PATCH__Set));
-            lv2_atom_forge_key (&forge, map (LV2_PATCH__property));
-            lv2_atom_forge_urid (&forge, map (parameterUri.c_str()));
-            lv2_atom_forge_key (&forge, map (LV2_PATCH__value));
-            lv2_atom_forge_float (&forge, value);
+            lv2_atom_forge_object (&forge, &objectFrame, 0, map (message.isGet ? LV2_PATCH__Get : LV2_PATCH__Set));
+
+            if (! message.property.empty())
+            {
+                lv2_atom_forge_key (&forge, map (LV2_PATCH__property));
+                lv2_atom_forge_urid (&forge, map (message.property.c_str()));
+            }
+
+            if (! message.isGet)
+            {
+                lv2_atom_forge_key (&forge, map (LV2_PATCH__value));
+                lv2_atom_forge_float (&forge, message.value);
+            }
+
             lv2_atom_forge_pop (&forge, &objectFrame);
         }
 
+        queued.clear();
         lv2_atom_forge_pop (&forge, &sequenceFrame);
 
         // The output port's header tells the plug-in how much room it has.
         sequence (eventsOut)->atom = { static_cast<uint32_t> (eventsOut.size() * 8 - sizeof (LV2_Atom)), 0 };
+    }
 
-        if (! std::exchange (active, true))
-            lilv_instance_activate (instance);
+    // Messages for the next runBlock: patch:Set, or patch:Get for one property or (with
+    // an empty property) for all.
+    void queueSet (const std::string& property, float value) { queued.push_back ({ false, property, value }); }
+    void queueGet (const std::string& property = {})        { queued.push_back ({ true, property, 0.0f }); }
 
-        lilv_instance_run (instance, numFrames);
+    using Values = std::map<std::string, float>;
+    static Values asMap (const std::vector<std::pair<std::string, float>>& list) { return Values (list.begin(), list.end()); }
+
+    // The patch:Set messages of the last block's event output, in order.
+    std::vector<std::pair<std::string, float>> publishedValues()
+    {
+        std::vector<std::pair<std::string, float>> result;
+        const auto* events = sequence (eventsOut);
+
+        if (events->atom.type != map (LV2_ATOM__Sequence))
+            return result;
+
+        LV2_ATOM_SEQUENCE_FOREACH (events, event)
+        {
+            const auto* object = reinterpret_cast<const LV2_Atom_Object*> (&event->body);
+
+            if (event->body.type != map (LV2_ATOM__Object) || object->body.otype != map (LV2_PATCH__Set))
+                continue;
+
+            const LV2_Atom* property = nullptr;
+            const LV2_Atom* value = nullptr;
+            lv2_atom_object_get (object, map (LV2_PATCH__property), &property, map (LV2_PATCH__value), &value, 0);
+            EXPECT_NE (property, nullptr);
+            EXPECT_NE (value, nullptr);
+
+            if (property != nullptr && value != nullptr && property->type == map (LV2_ATOM__URID)
+                && value->type == map (LV2_ATOM__Float))
+                result.emplace_back (unmap (reinterpret_cast<const LV2_Atom_URID*> (property)->body),
+                                     reinterpret_cast<const LV2_Atom_Float*> (value)->body);
+        }
+
+        return result;
     }
 
     // Runs full blocks; returns the largest |output - input| (an unconnected input
@@ -212,11 +322,16 @@ protected:
         return worst;
     }
 
-    // The plug-in's chunk, taken through its state interface.
-    std::string savedChunk()
+    const LV2_State_Interface* stateInterface (LilvInstance* of = nullptr) const
     {
-        const auto* state = static_cast<const LV2_State_Interface*> (
-            lilv_instance_get_extension_data (instance, LV2_STATE__interface));
+        return static_cast<const LV2_State_Interface*> (lilv_instance_get_extension_data (of != nullptr ? of : instance,
+                                                                                           LV2_STATE__interface));
+    }
+
+    // Everything the plug-in stores through its state interface: key -> value.
+    std::map<uint32_t, std::string> savedState (LilvInstance* of = nullptr)
+    {
+        const auto* state = stateInterface (of);
         std::map<uint32_t, std::string> values;
         const auto store = [] (LV2_State_Handle h, uint32_t key, const void* value, size_t size, uint32_t, uint32_t)
         {
@@ -224,15 +339,49 @@ protected:
             return LV2_STATE_SUCCESS;
         };
 
-        if (state == nullptr || state->save (lilv_instance_get_handle (instance), store, &values,
+        if (state == nullptr || state->save (lilv_instance_get_handle (of != nullptr ? of : instance), store, &values,
                                              LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, featureList) != LV2_STATE_SUCCESS)
             return {};
 
-        for (const auto& entry : values)
+        return values;
+    }
+
+    // The plug-in's chunk, taken through its state interface.
+    std::string savedChunk()
+    {
+        for (const auto& entry : savedState())
             if (const auto decoded = decodeJuceBase64 (entry.second.c_str()); decoded.find ("MYPLUGINSETTINGS") != std::string::npos)
                 return decoded;
 
         return {};
+    }
+
+    // The state string as the plug-in stores it (with its terminating NUL).
+    std::string savedStateString (LilvInstance* of = nullptr)
+    {
+        const auto values = savedState (of);
+        const auto found = values.find (map (DUNSKARA_LV2_URI ":StateString"));
+        return found != values.end() ? found->second : std::string();
+    }
+
+    // Restores one value under `key` (the state string's by default), as a host would.
+    LV2_State_Status restoreValue (const std::string& value, const char* key = DUNSKARA_LV2_URI ":StateString",
+                                   const char* type = LV2_ATOM__String, LilvInstance* into = nullptr)
+    {
+        struct Stored { uint32_t key, type; const std::string* value; } stored { map (key), map (type), &value };
+        const auto retrieve = [] (LV2_State_Handle h, uint32_t k, size_t* size, uint32_t* t, uint32_t* flags) -> const void*
+        {
+            const auto& s = *static_cast<const Stored*> (h);
+            if (k != s.key)
+                return nullptr;
+            *size = s.value->size();
+            *t = s.type;
+            *flags = LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE;
+            return s.value->data();
+        };
+
+        return stateInterface (into)->restore (lilv_instance_get_handle (into != nullptr ? into : instance), retrieve, &stored,
+                                               0, featureList);
     }
 
     static LV2_Atom_Sequence* sequence (std::vector<uint64_t>& words) { return reinterpret_cast<LV2_Atom_Sequence*> (words.data()); }
@@ -250,6 +399,9 @@ protected:
     // The plug-in's required features.
     LV2_Feature features[3] { { LV2_URID__map, &uridMap }, { LV2_BUF_SIZE__boundedBlockLength, nullptr }, { LV2_OPTIONS__options, options } };
     const LV2_Feature* featureList[4] { &features[0], &features[1], &features[2], nullptr };
+
+    struct Message { bool isGet; std::string property; float value; };
+    std::vector<Message> queued;
 
     LV2_Atom_Forge forge {};
     std::vector<float> audio[numAudioPorts];  // inputs 1 and 2, then outputs 1 and 2
@@ -330,17 +482,103 @@ TEST_F (LilvHosting, UnconnectedOutputsAndOverlongBlocksAreSafe)
 
     EXPECT_EQ (latency, 0.0f);
 
-    // Beyond the declared maximum block length, with an input still unconnected.
+    // Beyond the declared maximum block length, with an input still unconnected: the
+    // block runs in pieces, the connected input passes, the other reads as silence.
     connect ({ 0, 2, 3 });
     std::fill (audio[2].begin(), audio[2].end(), 7.0f);
     std::fill (audio[3].begin(), audio[3].end(), 7.0f);
     runBlock (2 * maxBlock);
 
-    for (uint32_t c = 2; c < numAudioPorts; ++c)
-        EXPECT_TRUE (std::all_of (audio[c].begin(), audio[c].end(), [] (float s) { return s == 0.0f; }));
+    for (uint32_t i = 32; i < 2 * maxBlock; ++i)  // after the fade-in
+    {
+        ASSERT_NEAR (audio[2][i], audio[0][i], 1.0e-6f) << i;
+        ASSERT_NEAR (audio[3][i], 0.0f, 1.0e-6f) << i;
+    }
 
     EXPECT_EQ (sequence (eventsOut)->atom.type, map (LV2_ATOM__Sequence));
     EXPECT_EQ (sequence (eventsOut)->atom.size, sizeof (LV2_Atom_Sequence_Body));
+}
+
+TEST_F (LilvHosting, LongBlocksRunAsPiecesOfTheAnnouncedLength)
+{
+    // One block of twice the maximum, and the same audio as two blocks of the maximum on
+    // a fresh instance: bit-identical.
+    connect ({ 0, 1, 2, 3 });
+    runBlock (2 * maxBlock);
+    const std::vector<float> longBlock[2] { audio[2], audio[3] };
+
+    restartInstance();
+    connect ({ 0, 1, 2, 3 });
+
+    for (uint32_t half = 0; half < 2; ++half)
+    {
+        runBlock (maxBlock, half * maxBlock);
+
+        for (uint32_t c = 0; c < 2; ++c)
+            for (uint32_t i = 0; i < maxBlock; ++i)
+                ASSERT_EQ (audio[2 + c][i], longBlock[c][half * maxBlock + i]) << "channel " << c << ", sample " << half * maxBlock + i;
+    }
+}
+
+TEST_F (LilvHosting, AnyMaxBlockLengthOptionGivesAWorkingInstance)
+{
+    // The option with odd values or types, and the options and bounded-length features
+    // left out altogether.
+    const auto lengthKey = map (LV2_BUF_SIZE__maxBlockLength);
+    const int32_t negative = -1, zero = 0, huge = INT32_MAX;
+    const int64_t longValue = 300;
+    const double notANumber = std::nan ("");
+    struct Case { const char* what; LV2_Options_Option option; bool withOptions, withBounded; };
+    const Case cases[] {
+        { "-1", { LV2_OPTIONS_INSTANCE, 0, lengthKey, sizeof (int32_t), map (LV2_ATOM__Int), &negative }, true, true },
+        { "0", { LV2_OPTIONS_INSTANCE, 0, lengthKey, sizeof (int32_t), map (LV2_ATOM__Int), &zero }, true, true },
+        { "INT32_MAX", { LV2_OPTIONS_INSTANCE, 0, lengthKey, sizeof (int32_t), map (LV2_ATOM__Int), &huge }, true, true },
+        { "long 300", { LV2_OPTIONS_INSTANCE, 0, lengthKey, sizeof (int64_t), map (LV2_ATOM__Long), &longValue }, true, true },
+        { "NaN", { LV2_OPTIONS_INSTANCE, 0, lengthKey, sizeof (double), map (LV2_ATOM__Double), &notANumber }, true, true },
+        { "int of the wrong size", { LV2_OPTIONS_INSTANCE, 0, lengthKey, 2, map (LV2_ATOM__Int), &negative }, true, true },
+        { "absent", {}, true, true },
+        { "no options feature", {}, false, true },
+        { "no options, no bounded length", {}, false, false },
+    };
+
+    for (const auto& test : cases)
+    {
+        SCOPED_TRACE (test.what);
+        LV2_Options_Option list[2] { test.option, {} };
+        std::vector<LV2_Feature> chosen { { LV2_URID__map, &uridMap } };
+
+        if (test.withBounded)
+            chosen.push_back ({ LV2_BUF_SIZE__boundedBlockLength, nullptr });
+        if (test.withOptions)
+            chosen.push_back ({ LV2_OPTIONS__options, list });
+
+        std::vector<const LV2_Feature*> pointers;
+        for (const auto& feature : chosen)
+            pointers.push_back (&feature);
+        pointers.push_back (nullptr);
+
+        if (active)
+            lilv_instance_deactivate (instance);
+        lilv_instance_free (instance);
+        active = false;
+        instance = lilv_plugin_instantiate (plugin, 44100.0, pointers.data());
+        ASSERT_NE (instance, nullptr);
+
+        connect ({ 0, 1, 2, 3 });
+        for (uint32_t frames : { 1u, maxBlock, 0u, 2 * maxBlock })
+            runBlock (frames);
+
+        const auto worst = runBlocksAndCompare (3);
+        EXPECT_GE (worst, 0.0f) << "non-finite output";
+        EXPECT_LT (worst, 1.0e-6f);
+    }
+
+    // Without a URID map, or at a sample rate that is none, there is no instance, and no crash.
+    const LV2_Feature* none[] { nullptr };
+    EXPECT_EQ (lilv_plugin_instantiate (plugin, 44100.0, none), nullptr);
+
+    for (const double rate : { 0.0, -44100.0, std::nan (""), HUGE_VAL })
+        EXPECT_EQ (lilv_plugin_instantiate (plugin, rate, featureList), nullptr) << rate;
 }
 
 TEST_F (LilvHosting, ParameterMessageReachesThePluginAndItsState)
@@ -358,6 +596,220 @@ TEST_F (LilvHosting, ParameterMessageReachesThePluginAndItsState)
     const auto after = savedChunk();
     EXPECT_NE (after.find ("pg_floats05=\"0.300000012\""), std::string::npos);
     EXPECT_EQ (after.find ("pg_floats05=\"1\""), std::string::npos);
+}
+
+TEST_F (LilvHosting, PatchGetIsAnsweredWithTheCurrentValues)
+{
+    connect ({ 0, 1, 2, 3 });
+    runBlock (maxBlock);
+    EXPECT_TRUE (publishedValues().empty()) << "nothing has changed yet";
+
+    // All properties: one patch:Set each, with the declared defaults.
+    queueGet();
+    runBlock (maxBlock);
+    const auto answers = publishedValues();
+    const auto expected = defaultValues();
+    ASSERT_EQ (expected.size(), 35u);
+    EXPECT_EQ (answers.size(), 35u);
+    EXPECT_EQ (asMap (answers), expected);
+
+    // One property, or one the plug-in does not have.
+    const auto thresh = parameterUri ("thresh_0");
+    queueGet (thresh);
+    queueGet (DUNSKARA_LV2_URI ":no_such_parameter");
+    runBlock (maxBlock);
+    EXPECT_EQ (publishedValues(), (std::vector<std::pair<std::string, float>> { { thresh, 1.0f } }));
+
+    // A value the host sets is not echoed back, but it is what the next answer holds.
+    queueSet (thresh, 0.3f);
+    runBlock (maxBlock);
+    EXPECT_TRUE (publishedValues().empty());
+    queueGet (thresh);
+    runBlock (maxBlock);
+    EXPECT_EQ (publishedValues(), (std::vector<std::pair<std::string, float>> { { thresh, 0.3f } }));
+
+    // A value the plug-in refuses is corrected at once.
+    queueSet (thresh, std::nanf (""));
+    runBlock (maxBlock);
+    EXPECT_EQ (publishedValues(), (std::vector<std::pair<std::string, float>> { { thresh, 0.3f } }));
+}
+
+TEST_F (LilvHosting, RestoredStateIsPublishedAndAppliesFromTheFirstSample)
+{
+    // A session saved with a doubled input and processing off (so the output is exactly
+    // twice the input), plus two other changes.
+    connect ({ 0, 1, 2, 3 });
+    const auto defaults = savedStateString();
+    const std::map<std::string, float> changes { { parameterUri ("MainInGain"), 0.5f }, { parameterUri ("MainOnOff"), 0.0f },
+                                                 { parameterUri ("thresh_0"), 0.3f }, { parameterUri ("gain_1"), 0.1f } };
+    for (const auto& [property, value] : changes)
+        queueSet (property, value);
+    runBlock (maxBlock);
+    const auto session = savedStateString();
+    ASSERT_FALSE (session.empty());
+
+    // Reopened: restored on another thread before the first block.
+    restartInstance();
+    connect ({ 0, 1, 2, 3 });
+    LV2_State_Status status = LV2_STATE_ERR_UNKNOWN;
+    std::thread restorer ([&] { status = restoreValue (session); });
+    restorer.join();
+    ASSERT_EQ (status, LV2_STATE_SUCCESS);
+
+    runBlock (maxBlock);
+    for (uint32_t c = 0; c < 2; ++c)
+        for (uint32_t i = 0; i < maxBlock; ++i)
+            ASSERT_EQ (audio[2 + c][i], 2.0f * audio[c][i]) << "channel " << c << ", sample " << i;
+
+    // The host is told of the changed values, unasked, and only of those.
+    const auto published = publishedValues();
+    EXPECT_EQ (asMap (published), changes);
+    EXPECT_EQ (published.size(), changes.size());
+
+    auto expected = defaultValues();
+    for (const auto& [property, value] : changes)
+        expected[property] = value;
+
+    queueGet();
+    runBlock (maxBlock);
+    const auto answers = publishedValues();
+    EXPECT_EQ (answers.size(), 35u);
+    EXPECT_EQ (asMap (answers), expected);
+
+    // Restores while another thread processes: nothing breaks, and the state restored
+    // last is the one that stays.
+    {
+        std::atomic<bool> stop { false };
+        std::thread audioThread ([&]
+        {
+            while (! stop)
+            {
+                sequence (eventsOut)->atom = { static_cast<uint32_t> (eventsOut.size() * 8 - sizeof (LV2_Atom)), 0 };
+                lilv_instance_run (instance, maxBlock / 8);
+            }
+        });
+
+        for (int i = 0; i < 40; ++i)
+            EXPECT_EQ (restoreValue (i % 2 == 1 ? session : defaults), LV2_STATE_SUCCESS);
+
+        stop = true;
+        audioThread.join();
+    }
+
+    runBlock (maxBlock);
+    for (uint32_t c = 0; c < 2; ++c)
+        for (uint32_t i = 0; i < maxBlock; ++i)
+            ASSERT_EQ (audio[2 + c][i], 2.0f * audio[c][i]) << "channel " << c << ", sample " << i;
+
+    // A program preset: program 1 still holds the defaults, so the four go back.
+    ASSERT_EQ (restoreValue (std::string ("\1\0\0\0", 4), DUNSKARA_LV2_URI ":Program", LV2_ATOM__Int), LV2_STATE_SUCCESS);
+    runBlock (maxBlock);
+    const auto afterProgram = publishedValues();
+    EXPECT_EQ (afterProgram.size(), changes.size());
+    for (const auto& [property, value] : afterProgram)
+        EXPECT_EQ (value, defaultValues().at (property)) << property;
+
+    // A program that does not exist is refused and changes nothing.
+    EXPECT_NE (restoreValue (std::string ("\12\0\0\0", 4), DUNSKARA_LV2_URI ":Program", LV2_ATOM__Int), LV2_STATE_SUCCESS);
+    runBlock (maxBlock);
+    EXPECT_TRUE (publishedValues().empty());
+}
+
+TEST_F (LilvHosting, DamagedStateStringsChangeNothing)
+{
+    // Damage is made to the state of a fresh instance; the instance holds another one, so
+    // that any damaged string accepted would show.
+    connect ({ 0, 1, 2, 3 });
+    runBlock (maxBlock);
+    const auto good = savedStateString();
+    ASSERT_GT (good.size(), 100u);
+    ASSERT_EQ (good.back(), '\0');
+    const auto text = good.substr (0, good.size() - 1);
+
+    runBlock (maxBlock, 0, parameterUri ("thresh_0"), 0.3f);
+    const auto chunk = savedChunk();
+    ASSERT_NE (chunk.find ("pg_floats05=\"0.300000012\""), std::string::npos);
+
+    const std::pair<const char*, std::string> damaged[] {
+        { "negative size", "-1." }, { "negative size and data", "-1." + text.substr (text.find ('.') + 1) },
+        { "huge size", "18446744073709551615." }, { "size beyond 64 bits", "99999999999999999999999." },
+        { "no dot", "12345" }, { "non-numeric size", "abc.ABC" }, { "empty", "" }, { "only a NUL", std::string (1, '\0') },
+        { "zero size", "0." }, { "leading zero", "0" + text }, { "plus sign", "+" + text }, { "space", " " + text },
+        { "foreign character", text.substr (0, 40) + "!" + text.substr (41) },
+        { "NUL inside", text.substr (0, 40) + std::string (1, '\0') + text.substr (41) },
+        { "one character more", text + "A" }, { "bits past the end", "1.//" },
+    };
+
+    for (const auto& [what, value] : damaged)
+    {
+        SCOPED_TRACE (what);
+        EXPECT_NE (restoreValue (value), LV2_STATE_SUCCESS);
+        EXPECT_TRUE (savedChunk() == chunk) << "the state changed";
+    }
+
+    // Truncated at every length.
+    int accepted = 0;
+    for (size_t length = 0; length + 1 < text.size(); ++length)
+        accepted += restoreValue (text.substr (0, length)) == LV2_STATE_SUCCESS;
+
+    EXPECT_EQ (accepted, 0);
+    EXPECT_TRUE (savedChunk() == chunk) << "the state changed";
+
+    // Wrong type, or nothing stored.
+    EXPECT_EQ (restoreValue (good, DUNSKARA_LV2_URI ":StateString", LV2_ATOM__Chunk), LV2_STATE_ERR_BAD_TYPE);
+    EXPECT_EQ (restoreValue (good, DUNSKARA_LV2_URI ":SomethingElse"), LV2_STATE_ERR_NO_PROPERTY);
+    EXPECT_TRUE (savedChunk() == chunk) << "the state changed";
+
+    // The intact string, with or without its NUL, still restores.
+    EXPECT_EQ (restoreValue (text), LV2_STATE_SUCCESS);
+    EXPECT_NE (savedChunk().find ("pg_floats05=\"1\""), std::string::npos);
+    runBlock (maxBlock, 0, parameterUri ("thresh_0"), 0.3f);
+    EXPECT_EQ (restoreValue (good), LV2_STATE_SUCCESS);
+    EXPECT_NE (savedChunk().find ("pg_floats05=\"1\""), std::string::npos);
+
+    const auto worst = runBlocksAndCompare (2);
+    EXPECT_GE (worst, 0.0f) << "non-finite output";
+}
+
+TEST_F (LilvHosting, InputEventsThatOverrunTheirContainerAreIgnored)
+{
+    connect ({ 0, 1, 2, 3 });
+    runBlock (maxBlock);
+    const auto chunk = savedChunk();
+    const auto thresh = parameterUri ("thresh_0");
+
+    // A patch:Set whose event claims more bytes than the sequence holds, and one whose
+    // value claims more bytes than its object: JUCE would read past them.
+    for (int damage = 0; damage < 2; ++damage)
+    {
+        SCOPED_TRACE (damage);
+        queueSet (thresh, 0.3f);
+        prepareBlock (maxBlock, 0);
+
+        auto* events = sequence (eventsIn);
+        auto* event = lv2_atom_sequence_begin (&events->body);
+        ASSERT_FALSE (lv2_atom_sequence_is_end (&events->body, events->atom.size, event));
+
+        if (damage == 0)
+        {
+            event->body.size += 4096;
+        }
+        else
+        {
+            const auto* object = reinterpret_cast<LV2_Atom_Object*> (&event->body);
+            LV2_ATOM_OBJECT_FOREACH (object, property)
+                if (property->key == map (LV2_PATCH__value))
+                    property->value.size = 4096;
+        }
+
+        lilv_instance_run (instance, maxBlock);
+        EXPECT_TRUE (savedChunk() == chunk) << "the damaged message was applied";
+        EXPECT_EQ (sequence (eventsOut)->atom.type, map (LV2_ATOM__Sequence));
+    }
+
+    // The next intact message is applied as ever.
+    runBlock (maxBlock, 0, thresh, 0.3f);
+    EXPECT_NE (savedChunk().find ("pg_floats05=\"0.300000012\""), std::string::npos);
 }
 
 } // namespace

@@ -24,16 +24,7 @@ namespace
         return std::min (std::max (rate, lowestSampleRate), highestSampleRate);
     }
 
-    // A crossover at or above Nyquist splits at 0.99 of it. Closer still, the filter's
-    // poles nearly cancel its zeros at z = -1: rounding noise inside it grows by many
-    // orders and the bands carry large opposite values that cancel only in their sum.
-    // Every crossover up to 10837 Hz stays below this from 22050 Hz up.
-    constexpr double maximumCrossoverCutoff = 0.99 * 3.141592653589793;
-
-    double crossoverCutoff (double hz, double rate) noexcept
-    {
-        return std::min (twoPi * hz / rate, maximumCrossoverCutoff);
-    }
+    double crossoverCutoff (double hz, double rate) noexcept { return twoPi * hz / rate; }
 
     // A changed crossover glides to its new value in steps of 1/8 octave, one per
     // 8 samples at 44.1 kHz (as long in time at other rates): the whole range takes

@@ -28,7 +28,9 @@ namespace
 
     // A changed crossover glides to its new value in steps of 1/8 octave, one per
     // 8 samples at 44.1 kHz (as long in time at other rates): the whole range takes
-    // about 10 ms. Single large jumps make the filters ring far beyond the signal.
+    // about 10 ms. Each step also rescales the memories between the filter stages
+    // (moveCutoff). A single large jump made the filters ring hundreds of times above
+    // the signal.
     constexpr double glideStepRatio = 1.0905077326652577; // 2^(1/8)
 
     int glideSegmentLength (double rate) noexcept

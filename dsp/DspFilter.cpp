@@ -1,5 +1,6 @@
 #include "dsp/DspFilter.h"
 
+#include <cmath>
 #include <cstdint>
 
 namespace Dsp
@@ -195,6 +196,37 @@ void CascadeFilter::clearHistory() noexcept
 {
     for (int i = 0; i < channelCount * stageCount; ++i)
         histories[i] = StageHistory {};
+}
+
+void CascadeFilter::innerDcGains (double* gains) const noexcept
+{
+    double gain = 1.0;
+    for (int k = 0; k + 1 < stageCount; ++k)
+    {
+        const auto& s = stages[k];
+        gain = gain * ((s.b0 + s.b1 + s.b2) / (1.0 - s.a1 - s.a2));
+        gains[k] = gain;
+    }
+}
+
+void CascadeFilter::scaleInnerMemories (const double* before, const double* after) noexcept
+{
+    for (int k = 0; k + 1 < stageCount; ++k)
+    {
+        const double factor = after[k] / before[k];
+        if (! (std::isfinite (factor) && factor > 0.0) || factor == 1.0)
+            continue;
+
+        for (int c = 0; c < channelCount; ++c)
+        {
+            StageHistory& from = histories[c * stageCount + k];
+            StageHistory& into = histories[c * stageCount + k + 1];
+            from.y1 *= factor;
+            from.y2 *= factor;
+            into.x1 *= factor;
+            into.x2 *= factor;
+        }
+    }
 }
 
 const BiquadStage& CascadeFilter::getStage (int index) const noexcept

@@ -59,6 +59,16 @@ public:
                              CascadeFilter& right, float* rightSamples, int frameCount) noexcept;
 
 protected:
+    // DC gain of the stages 0..k together, for k = 0 .. stageCount - 2 (the signal
+    // passed from stage k to stage k + 1). A stage with a pole on z = 1 gives infinity.
+    void innerDcGains (double* gains) const noexcept;
+
+    // After a redesign: scales the memories that hold the signal between stages k and
+    // k + 1 (y of stage k, x of stage k + 1) by after[k] / before[k], so that they hold
+    // what the new design would carry there for slowly changing input. Input and
+    // output memories stay. Ratios that are not finite and positive leave that signal.
+    void scaleInnerMemories (const double* before, const double* after) noexcept;
+
     CascadeFilter (std::int32_t numChannels, std::int32_t numStages,
                    BiquadStage* firstStage, StageHistory* firstHistory) noexcept
         : channelCount (numChannels), stageCount (numStages), stages (firstStage), histories (firstHistory)
@@ -290,11 +300,7 @@ public:
     // same settings as the last design.
     void setCutoff (double newCutoff) noexcept
     {
-        double wanted = newCutoff;
-        if (! (wanted >= minimumCutoff))
-            wanted = minimumCutoff;
-        else if (wanted > maximumCutoff)
-            wanted = maximumCutoff;
+        const double wanted = usableCutoff (newCutoff);
 
         if (this->isDesignCurrent() && order == Order && wanted == cutoff)
             return;
@@ -302,6 +308,36 @@ public:
         order = Order;
         cutoff = wanted;
         design();
+    }
+
+    // Redesigns for a new cutoff while the signal runs on. A plain redesign leaves the
+    // memories between the stages at the level of the old design; the gain split across
+    // the stages moves with the cutoff (at low cutoffs stage 0 passes a tiny signal that
+    // stage 1 amplifies), so after a large change those memories act as a huge impulse.
+    // Here they are rescaled to the new design's level. Small steps (about 1/8 octave)
+    // then change the output no more than the changed response itself does.
+    void moveCutoff (double newCutoff) noexcept
+    {
+        if (! this->isDesignCurrent())
+        {
+            setCutoff (newCutoff);
+            return;
+        }
+
+        double before[stageTotal] {};
+        double after[stageTotal] {};
+        this->innerDcGains (before);
+        setCutoff (newCutoff);
+        this->innerDcGains (after);
+        this->scaleInnerMemories (before, after);
+    }
+
+    // The cutoff that setCutoff would store for this request.
+    static double usableCutoff (double requested) noexcept
+    {
+        if (! (requested >= minimumCutoff))
+            return minimumCutoff;
+        return requested > maximumCutoff ? maximumCutoff : requested;
     }
 
     // Full design from the stored cutoff, which is first clamped below pi.
@@ -336,6 +372,8 @@ public:
 protected:
     Butterworth() noexcept = default;
     ~Butterworth() = default;
+
+    static constexpr int stageTotal = (Order + 1) / 2;
 
     std::int32_t order = Order;
     double cutoff = 0.0;

@@ -81,10 +81,20 @@ namespace
     }
 } // namespace
 
-void applyToProcessor (VarnocAudioProcessor& p, int index, float v)
+float unitValue (int index, float v) noexcept
+{
+    if (std::isnan (v))
+        return defaultValue (index);
+    return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v);
+}
+
+void applyToProcessor (VarnocAudioProcessor& p, int index, float stored)
 {
     if (! isValidIndex (index))
         return;
+
+    // Hosts and chunks may store anything; the rules are made for 0..1.
+    const float v = unitValue (index, stored);
 
     if (index < numBands * perBand)
     {

@@ -47,8 +47,12 @@ float outputGain (float v) noexcept;        // 1 + 2 v
 double crossoverHz (float v) noexcept;      // 36000 log10 (1 + v), exact as the label shows it
 double boundedCrossoverHz (float v) noexcept; // the same, never below the lowest drag position
 
-// Writes the signal-chain value(s) of parameter `index` from v; dynamics settings are
-// followed by a fresh derivation of that unit's coefficients. Out-of-range indices and
-// the two unused parameters do nothing.
+// A stored value as the rules below take it: limited to 0..1, NaN as the default.
+float unitValue (int index, float v) noexcept;
+
+// Writes the signal-chain value(s) of parameter `index` from v, first limited to 0..1
+// (the stored value itself stays as given); dynamics settings are followed by a fresh
+// derivation of that unit's coefficients. Out-of-range indices and the two unused
+// parameters do nothing.
 void applyToProcessor (VarnocAudioProcessor& processor, int index, float v);
 } // namespace params

@@ -11,6 +11,40 @@ namespace
     constexpr double twoPi = 6.283185307179586;
     constexpr double releasedSampleRate = 44100.0;
 
+    // Rates a host may report that no audio runs at (0 before it says, NaN, 1 Hz, a
+    // gigahertz) are taken as the nearest rate that does, for everything that depends
+    // on the rate: an unknown rate as 44.1 kHz, others within 8 kHz to 768 kHz.
+    constexpr double lowestSampleRate = 8000.0;
+    constexpr double highestSampleRate = 768000.0;
+
+    double usableSampleRate (double rate) noexcept
+    {
+        if (! (rate > 0.0) || ! std::isfinite (rate))
+            return releasedSampleRate;
+        return std::min (std::max (rate, lowestSampleRate), highestSampleRate);
+    }
+
+    double crossoverCutoff (double hz, double rate) noexcept { return twoPi * hz / rate; }
+
+    // A changed crossover glides to its new value in steps of 1/8 octave, one per
+    // 8 samples at 44.1 kHz (as long in time at other rates): the whole range takes
+    // about 10 ms. Each step also rescales the memories between the filter stages
+    // (moveCutoff). A single large jump made the filters ring hundreds of times above
+    // the signal.
+    constexpr double glideStepRatio = 1.0905077326652577; // 2^(1/8)
+
+    int glideSegmentLength (double rate) noexcept
+    {
+        return std::max (1, static_cast<int> (std::lround (8.0 * rate / 44100.0)));
+    }
+
+    double glideStep (double current, double target) noexcept
+    {
+        if (target > current)
+            return std::min (target, current * glideStepRatio);
+        return std::max (target, current / glideStepRatio);
+    }
+
     // Work arrays per channel: dry input, the three band buffers, then bandCopy and
     // bandMix for each band.
     constexpr int numWorkArrays = 2 * (1 + params::numBands) + 2 * 2 * params::numBands;
@@ -49,7 +83,10 @@ namespace
 //==============================================================================
 void VarnocAudioProcessor::prepareToPlay (double sampleRate, int estimatedSamplesPerBlock)
 {
-    resetDynamics (sampleRate);
+    // Every start is a clean start: whatever ran before (another rate, a broken
+    // stream) leaves nothing in the filters, envelopes or meters.
+    resetDynamics (usableSampleRate (sampleRate));
+    clearSplitFilters();
     resetMeters();
 
     preparedBlockSize = std::max (1, estimatedSamplesPerBlock);
@@ -76,8 +113,16 @@ void VarnocAudioProcessor::prepareToPlay (double sampleRate, int estimatedSample
 void VarnocAudioProcessor::releaseResources()
 {
     resetDynamics (releasedSampleRate);
+    clearSplitFilters();
     resetMeters();
     freeWorkArrays();
+}
+
+void VarnocAudioProcessor::clearSplitFilters() noexcept
+{
+    for (auto* filter : { &lowSplitFilter[0], &lowSplitFilter[1], &highSplitFilter[0], &highSplitFilter[1] })
+        filter->clearHistory();
+    splitsStartClean = true;
 }
 
 void VarnocAudioProcessor::resetDynamics (double sampleRate)
@@ -171,21 +216,18 @@ void VarnocAudioProcessor::processSection (float* const* io, int start, int n, b
     }
 
     // Two complementary splits: low = LP(in), mid = LP(in - low), high = in - low - mid.
-    const double fs = getSampleRate();
-    const double lowCutoff = twoPi * lowCrossoverHz.load (std::memory_order_relaxed) / fs;
-    const double highCutoff = twoPi * highCrossoverHz.load (std::memory_order_relaxed) / fs;
+    const double fs = usableSampleRate (getSampleRate());
+    const double lowCutoff = crossoverCutoff (lowCrossoverHz.load (std::memory_order_relaxed), fs);
+    const double highCutoff = crossoverCutoff (highCrossoverHz.load (std::memory_order_relaxed), fs);
 
-    lowSplitFilter[0].setCutoff (lowCutoff);
-    lowSplitFilter[1].setCutoff (lowCutoff);
-    Dsp::processPair (lowSplitFilter[0], lowBand[0], lowSplitFilter[1], lowBand[1], n);
+    splitBand (lowSplitFilter, lowCutoff, fs, lowBand[0], lowBand[1], n);
 
     for (int c = 0; c < 2; ++c)
         for (int i = 0; i < n; ++i)
             midBand[c][i] -= lowBand[c][i];
 
-    highSplitFilter[0].setCutoff (highCutoff);
-    highSplitFilter[1].setCutoff (highCutoff);
-    Dsp::processPair (highSplitFilter[0], midBand[0], highSplitFilter[1], midBand[1], n);
+    splitBand (highSplitFilter, highCutoff, fs, midBand[0], midBand[1], n);
+    splitsStartClean = false;
 
     for (int c = 0; c < 2; ++c)
         for (int i = 0; i < n; ++i)
@@ -262,6 +304,39 @@ void VarnocAudioProcessor::processSection (float* const* io, int start, int n, b
         recoverFromNonFiniteState();
 }
 
+// Filters a band pair through one crossover. An unchanged cutoff (the same design as
+// the last block) or empty memories take the new design for the whole block; a changed
+// one glides there, redesigning at every step.
+void VarnocAudioProcessor::splitBand (Dsp::ButterLowPass<4, 1> (&pair)[2], double cutoff, double sampleRate,
+                                      float* left, float* right, int n) noexcept
+{
+    const double target = Dsp::ButterLowPass<4, 1>::usableCutoff (cutoff);
+
+    if (splitsStartClean || pair[0].getCutoff() == target)
+    {
+        pair[0].setCutoff (target);
+        pair[1].setCutoff (target);
+        Dsp::processPair (pair[0], left, pair[1], right, n);
+        return;
+    }
+
+    const int segment = glideSegmentLength (sampleRate);
+    for (int done = 0; done < n;)
+    {
+        const double current = pair[0].getCutoff();
+        int length = n - done;
+        if (current != target)
+        {
+            const double next = glideStep (current, target);
+            pair[0].moveCutoff (next);
+            pair[1].moveCutoff (next);
+            length = std::min (segment, length);
+        }
+        Dsp::processPair (pair[0], left + done, pair[1], right + done, length);
+        done += length;
+    }
+}
+
 //==============================================================================
 // Meters: each band's RMS is summed over two blocks and published on the third as their
 // mean; the third block itself is not measured.
@@ -321,7 +396,6 @@ void VarnocAudioProcessor::endMeterBlock (int n) noexcept
 // values for a long time. Restart them all, so the next clean block comes out clean.
 void VarnocAudioProcessor::recoverFromNonFiniteState() noexcept
 {
-    for (auto* filter : { &lowSplitFilter[0], &lowSplitFilter[1], &highSplitFilter[0], &highSplitFilter[1] })
-        filter->clearHistory();
-    resetDynamics (getSampleRate());
+    clearSplitFilters();
+    resetDynamics (usableSampleRate (getSampleRate()));
 }

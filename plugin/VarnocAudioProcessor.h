@@ -110,12 +110,15 @@ private:
     //==============================================================================
     // Signal chain internals (audio thread).
     void processSection (float* const* io, int start, int n, bool monoInput);
+    void splitBand (Dsp::ButterLowPass<4, 1> (&pair)[2], double cutoff, double sampleRate,
+                    float* left, float* right, int n) noexcept;
     void beginMeterBlock() noexcept;
     void measureBands (float* const (&bands)[params::numBands][2], int n, bool monoInput) noexcept;
     void endMeterBlock (int n) noexcept;
     void recoverFromNonFiniteState() noexcept;
     void resetDynamics (double sampleRate);
     void resetMeters();
+    void clearSplitFilters() noexcept;
     void freeWorkArrays();
 
     int preparedBlockSize = 0;         // 0 until prepareToPlay
@@ -125,6 +128,7 @@ private:
     float* midBand[2] {};
     float* highBand[2] {};
     bool measuringBand[params::numBands] {};
+    bool splitsStartClean = true;      // filter memories are empty: designs may jump
     double meterSquares[params::numBands][2] {};
 
     // Loads every signal-chain value from the stored parameter values.

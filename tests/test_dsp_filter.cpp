@@ -342,3 +342,65 @@ TEST (ButterLowPassProcess, InterleavedChannelsMatchSingleChannelFilters)
         ASSERT_EQ (interleaved[2 * i + 1], r[i]);
     }
 }
+
+TEST (ButterLowPassMove, FreshOrUnchangedFilterIsDesignedExactlyAsBySetCutoff)
+{
+    const double cutoff = cutoffFor (1000.0, 44100.0);
+    Dsp::ButterLowPass<4, 1> moved, set;
+    moved.moveCutoff (cutoff);
+    set.setCutoff (cutoff);
+    EXPECT_TRUE (sameCoefficients (moved, set));
+
+    // The same cutoff again leaves coefficients and memories bit for bit.
+    auto a = testSignal (300, 9);
+    auto b = a;
+    moved.process (300, a.data());
+    set.process (300, b.data());
+    moved.moveCutoff (cutoff);
+    for (int k = 0; k < 2; ++k)
+        EXPECT_TRUE (sameBits (moved.getHistory (0, k), set.getHistory (0, k)));
+    moved.process (300, a.data());
+    set.process (300, b.data());
+    EXPECT_TRUE (sameBits (a, b));
+
+    for (const double request : { 0.0, -2.0, 1.0e-9, 0.3, 3.2, std::numeric_limits<double>::quiet_NaN() })
+    {
+        Dsp::ButterLowPass<4, 1> f;
+        f.setCutoff (request);
+        EXPECT_EQ (f.getCutoff(), (Dsp::ButterLowPass<4, 1>::usableCutoff (request))) << request;
+    }
+}
+
+TEST (ButterLowPassMove, LargeMovesKeepASettledSignalWhereItIs)
+{
+    // Settled on DC at one cutoff, then moved far: the rescaled memories are exactly the
+    // new design's settled state, so the output stays at the input. A plain redesign
+    // leaves stage 0's output at the old design's level and the filter rings far out.
+    const double far[][2] = { { cutoffFor (10837.0, 44100.0), cutoffFor (95.0, 44100.0) },
+                              { cutoffFor (95.0, 192000.0), cutoffFor (10837.0, 192000.0) } };
+    for (const auto& change : far)
+    {
+        Dsp::ButterLowPass<4, 1> moved, redesigned;
+        std::vector<float> ones (20000, 1.0f);
+        for (auto* f : { &moved, &redesigned })
+        {
+            f->setCutoff (change[0]);
+            auto settle = ones;
+            f->process (static_cast<int> (settle.size()), settle.data());
+        }
+        moved.moveCutoff (change[1]);
+        redesigned.setCutoff (change[1]);
+
+        auto a = ones, b = ones;
+        moved.process (2000, a.data());
+        redesigned.process (2000, b.data());
+        double movedError = 0.0, redesignedError = 0.0;
+        for (int i = 0; i < 2000; ++i)
+        {
+            movedError = std::max (movedError, std::abs (a[(size_t) i] - 1.0));
+            redesignedError = std::max (redesignedError, std::abs (b[(size_t) i] - 1.0));
+        }
+        EXPECT_LT (movedError, 1.0e-6) << redesignedError;
+        EXPECT_GT (redesignedError, 0.1) << movedError; // what the rescaling is for
+    }
+}

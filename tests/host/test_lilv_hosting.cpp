@@ -454,6 +454,40 @@ TEST_F (LilvHosting, DeclaresThe35ParametersWithDistinctUris)
         "MainInGain", "MakeUpGain", "FinalMix", "Fq_Low", "Fq_High", "MainOnOff", "not-used", "not-used" }));
 }
 
+// Hosts list a switch's two points by name: "off" at 0 and "on" at 1, nothing blank.
+TEST_F (LilvHosting, SwitchPointsAreNamedOffAndOn)
+{
+    const auto scalePoint = uri (LV2_CORE__scalePoint);
+    const auto label = uri (LILV_NS_RDFS "label");
+    const auto value = uri (LILV_NS_RDF "value");
+    int switches = 0;
+
+    for (const auto& [name, parameterUri] : parameters())
+    {
+        const auto parameter = uri (parameterUri.c_str());
+        auto* points = lilv_world_find_nodes (world, parameter.get(), scalePoint.get(), nullptr);
+        std::map<float, std::string> named;
+
+        LILV_FOREACH (nodes, i, points)
+        {
+            const auto* point = lilv_nodes_get (points, i);
+            Node text (lilv_world_get (world, point, label.get(), nullptr));
+            Node number (lilv_world_get (world, point, value.get(), nullptr));
+            ASSERT_TRUE (text != nullptr && number != nullptr) << name;
+            named[lilv_node_as_float (number.get())] = lilv_node_as_string (text.get());
+        }
+
+        lilv_nodes_free (points);
+        if (named.empty())
+            continue;
+
+        ++switches;
+        EXPECT_EQ (named, (std::map<float, std::string> { { 0.0f, "off" }, { 1.0f, "on" } })) << name;
+    }
+
+    EXPECT_EQ (switches, 7);
+}
+
 TEST_F (LilvHosting, AudioPassesThroughAndAnUnconnectedInputReadsAsSilence)
 {
     connect ({ 0, 2, 3 });  // audio_in_2 left unconnected

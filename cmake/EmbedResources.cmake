@@ -1,12 +1,15 @@
-# Turns binary files into C++ byte arrays: for a file NAME.png the symbols
-# `skin::NAME` (const unsigned char[]) and `skin::NAMESize` (int).
+# Turns binary files into C++ byte arrays: for a file NAME.EXT the symbols
+# `skin::NAME` (const unsigned char[]) and `skin::NAMESize` (int), with every character
+# of NAME that cannot appear in a C++ name replaced by '_' (LiberationSans-Regular.ttf
+# gives skin::LiberationSans_Regular).
 function(dunskara_embed_files target)
   set(sources)
   foreach(file IN LISTS ARGN)
     get_filename_component(name "${file}" NAME_WE)
-    set(out "${CMAKE_CURRENT_BINARY_DIR}/embedded/${name}.cpp")
+    string(MAKE_C_IDENTIFIER "${name}" symbol)
+    set(out "${CMAKE_CURRENT_BINARY_DIR}/embedded/${symbol}.cpp")
     add_custom_command(OUTPUT "${out}"
-      COMMAND ${CMAKE_COMMAND} -DINPUT=${file} -DOUTPUT=${out} -DSYMBOL=${name}
+      COMMAND ${CMAKE_COMMAND} -DINPUT=${file} -DOUTPUT=${out} -DSYMBOL=${symbol}
               -P "${PROJECT_SOURCE_DIR}/cmake/EmbedFile.cmake"
       DEPENDS "${file}" "${PROJECT_SOURCE_DIR}/cmake/EmbedFile.cmake"
       VERBATIM)

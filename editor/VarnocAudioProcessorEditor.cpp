@@ -24,6 +24,7 @@ namespace
 VarnocAudioProcessorEditor::VarnocAudioProcessorEditor (VarnocAudioProcessor& processorToEdit)
     : juce::AudioProcessorEditor (processorToEdit)
 {
+    setLookAndFeel (&lookAndFeel);
     backgroundImage = skinImage (skin::editor_background, skin::editor_backgroundSize);
 
     lowBandPanel = std::make_unique<compcontrol> (processorToEdit);
@@ -89,6 +90,7 @@ VarnocAudioProcessorEditor::~VarnocAudioProcessorEditor()
 
     owner().removeChangeListener (this);
     backgroundImage = {};
+    setLookAndFeel (nullptr);
 }
 
 //==============================================================================

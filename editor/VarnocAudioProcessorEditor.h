@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/EditorLookAndFeel.h"
 #include "panels/compcontrol.h"
 #include "panels/fqSelector.h"
 #include "widgets/ImageSlider.h"
@@ -44,6 +45,8 @@ public:
     // label and signal-chain value from them and refreshes the three band panels.
     void refreshFromProcessor();
 
+    EditorLookAndFeel& getEditorLookAndFeel() noexcept { return lookAndFeel; }
+
     // Children, owned. Public so that tests and tools can drive them as a user would.
     std::unique_ptr<compcontrol> lowBandPanel;
     std::unique_ptr<compcontrolMID> midBandPanel;
@@ -71,6 +74,9 @@ private:
     std::unique_ptr<juce::Label> makeLabel (const juce::String& text, juce::uint32 colour);
 
     juce::Image backgroundImage;
+
+    // Resolves the labels' "Arial" to the embedded font for every child.
+    EditorLookAndFeel lookAndFeel;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VarnocAudioProcessorEditor)
 };

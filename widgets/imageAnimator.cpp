@@ -47,7 +47,16 @@ void imageAnimator::timerCallback()
 {
     updateTarget();
     movePosition();
-    repaint();
+
+    // The spring keeps moving by tiny amounts long after the needle looks still;
+    // only a different frame needs drawing, which keeps an idle window quiet.
+    const int frame = getFrameIndex();
+    if (frame != requestedFrame)
+    {
+        requestedFrame = frame;
+        ++repaintRequests;
+        repaint();
+    }
 }
 
 void imageAnimator::updateTarget()
@@ -134,6 +143,7 @@ int imageAnimator::getFrameIndex() const noexcept
 void imageAnimator::paint (juce::Graphics& g)
 {
     const int frame = getFrameIndex();
+    requestedFrame = frame;
 
     if (frame < 0)
         return;

@@ -47,6 +47,9 @@ VarnocAudioProcessorEditor::VarnocAudioProcessorEditor (VarnocAudioProcessor& pr
 
     lowFrequencySelector  = makeSelector (params::fqLow);
     highFrequencySelector = makeSelector (params::fqHigh);
+    // The low handle starts on top, so that its label is not hidden under the high
+    // one; afterwards the handle last pressed is on top.
+    lowFrequencySelector->bringAboveOtherHandles();
 
     // Placeholder texts; the refresh below replaces them before the window shows.
     inputGainLabel  = makeLabel ("3.0", gainTextColour);

@@ -74,6 +74,21 @@ void fqSelector::paint (juce::Graphics& g)
 void fqSelector::mouseDown (const juce::MouseEvent&)
 {
     dragStartX = getX();
+    bringAboveOtherHandles();
+}
+
+void fqSelector::bringAboveOtherHandles()
+{
+    // The handle in hand is drawn over the other one, so that its frequency stays
+    // readable when the two come close. Only the handles swap places: everything
+    // that was above them stays above.
+    auto* parent = getParentComponent();
+    if (parent == nullptr)
+        return;
+
+    for (int i = parent->getNumChildComponents(); --i > parent->getIndexOfChildComponent (this);)
+        if (auto* other = dynamic_cast<fqSelector*> (parent->getChildComponent (i)))
+            other->toBehind (this);
 }
 
 void fqSelector::mouseDrag (const juce::MouseEvent& event)

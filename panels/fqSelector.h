@@ -40,6 +40,9 @@ public:
 
     juce::Label* getValueLabel() const noexcept { return valueLabel.get(); }
 
+    // Puts this handle over every other handle of the same parent (a press does it).
+    void bringAboveOtherHandles();
+
 private:
     void moveTo (int x);
     void updateLabel();

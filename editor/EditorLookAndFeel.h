@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/SkinLayout.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 // The editor's look-and-feel. Its only change to JUCE's: every font that asks for
@@ -34,7 +36,7 @@ public:
     // `font` as it is drawn here: same height, horizontal scale and kerning.
     juce::Font resolve (const juce::Font& font);
 
-    static constexpr const char* requestedFamily = "Arial";
+    static constexpr const char* requestedFamily = skinlayout::labelFontName;
 
 private:
     // The label's text laid out where drawLabel draws it.

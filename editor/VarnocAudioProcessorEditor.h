@@ -28,8 +28,8 @@ public:
     explicit VarnocAudioProcessorEditor (VarnocAudioProcessor& owner);
     ~VarnocAudioProcessorEditor() override;
 
-    static constexpr int editorWidth = 914;
-    static constexpr int editorHeight = 650;
+    static constexpr int editorWidth = skinlayout::editorWidth;
+    static constexpr int editorHeight = skinlayout::editorHeight;
 
     void paint (juce::Graphics& g) override;
     void resized() override;

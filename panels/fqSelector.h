@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/SkinLayout.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 class VarnocAudioProcessor;
@@ -14,7 +16,7 @@ class fqSelector final : public juce::Component,
                          public juce::ChangeBroadcaster
 {
 public:
-    static constexpr int trackLength = 328;
+    static constexpr int trackLength = skinlayout::crossoverTrackLength;
 
     explicit fqSelector (VarnocAudioProcessor& processor);
     ~fqSelector() override;
@@ -36,7 +38,7 @@ public:
     float lowerLimit = 0.0f;
 
     // Left end of the track in parent coordinates.
-    int trackStartX = 124;
+    int trackStartX = skinlayout::crossoverTrackStart;
 
     juce::Label* getValueLabel() const noexcept { return valueLabel.get(); }
 

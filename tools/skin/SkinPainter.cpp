@@ -8,6 +8,7 @@ namespace
 {
 const char* const regularFontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 const char* const boldFontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+const char* const labelFontFile = "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf";
 
 bool loadTypeface (const char* path, juce::Font& into)
 {
@@ -34,7 +35,8 @@ Fonts& fontStore()
 
 bool Fonts::load()
 {
-    return loadTypeface (regularFontFile, regular) && loadTypeface (boldFontFile, bold);
+    return loadTypeface (regularFontFile, regular) && loadTypeface (boldFontFile, bold)
+        && loadTypeface (labelFontFile, label);
 }
 
 const Fonts& fonts()

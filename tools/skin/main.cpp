@@ -131,8 +131,8 @@ void drawKnobAt (juce::Graphics& g, const juce::Image& strip, int size, double p
 void drawLabel (juce::Graphics& g, const juce::String& text, juce::Rectangle<int> area, float height, juce::Colour colour,
                 juce::Justification justification = juce::Justification::centred)
 {
-    // The plug-in asks for Arial, which falls back to the system's sans serif here.
-    g.setFont (skinpaint::fonts().regular.withHeight (height));
+    // The plug-in asks for Arial and draws it in Liberation Sans.
+    g.setFont (skinpaint::fonts().label.withHeight (height));
     g.setColour (colour);
     g.drawFittedText (text, area.reduced (3, 1), justification, 1, 0.7f);
 }
@@ -287,7 +287,7 @@ int main (int argc, char** argv)
 
     if (! check.load())
     {
-        std::fprintf (stderr, "dunskara-skin: the DejaVu Sans fonts (package fonts-dejavu-core) are missing\n");
+        std::fprintf (stderr, "dunskara-skin: the DejaVu Sans or Liberation Sans fonts (packages fonts-dejavu-core, fonts-liberation2) are missing\n");
         return 1;
     }
 

@@ -9,6 +9,7 @@
 #include <juce_graphics/juce_graphics.h>
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace skinlayout

@@ -1,12 +1,15 @@
-# Turns binary files into C++ byte arrays: for a file NAME.png the symbols
-# `skin::NAME<suffix>` (const unsigned char[]) and `skin::NAME<suffix>Size` (int).
+# Turns binary files into C++ byte arrays: for a file NAME.EXT the symbols
+# `skin::NAME<suffix>` (const unsigned char[]) and `skin::NAME<suffix>Size` (int), with
+# every character of NAME that cannot appear in a C++ name replaced by '_'
+# (LiberationSans-Regular.ttf gives skin::LiberationSans_Regular).
 # dunskara_embed_files(target [SUFFIX suffix] files...)
 function(dunskara_embed_files target)
   cmake_parse_arguments(PARSE_ARGV 1 EMBED "" "SUFFIX" "")
   set(sources)
   foreach(file IN LISTS EMBED_UNPARSED_ARGUMENTS)
     get_filename_component(name "${file}" NAME_WE)
-    set(symbol "${name}${EMBED_SUFFIX}")
+    string(MAKE_C_IDENTIFIER "${name}" symbol)
+    set(symbol "${symbol}${EMBED_SUFFIX}")
     set(out "${CMAKE_CURRENT_BINARY_DIR}/embedded/${symbol}.cpp")
     add_custom_command(OUTPUT "${out}"
       COMMAND ${CMAKE_COMMAND} -DINPUT=${file} -DOUTPUT=${out} -DSYMBOL=${symbol}

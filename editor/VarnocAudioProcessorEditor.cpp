@@ -6,11 +6,10 @@
 
 namespace
 {
-    constexpr juce::uint32 gainTextColour = 0xffadadad;
-    constexpr juce::uint32 mixTextColour = 0xffdcdcdc;
+    using namespace skinlayout;
 
     // Both handles start here and then move themselves along the track.
-    const juce::Rectangle<int> selectorBounds { 124, 569, 58, 68 };
+    const juce::Rectangle<int> selectorBounds { crossoverTrackStart, crossoverY, handleWidth, handleHeight };
 
     // The handles keep this far apart: each one's value limits how far the other may go.
     constexpr double crossoverMargin = 0.1;
@@ -24,33 +23,37 @@ namespace
 VarnocAudioProcessorEditor::VarnocAudioProcessorEditor (VarnocAudioProcessor& processorToEdit)
     : juce::AudioProcessorEditor (processorToEdit), gestures (processorToEdit)
 {
+    setLookAndFeel (&lookAndFeel);
     backgroundImage = skinImage (skin::editor_background, skin::editor_backgroundSize);
 
     lowBandPanel = std::make_unique<compcontrol> (processorToEdit);
     addAndMakeVisible (lowBandPanel.get());
-    lowBandPanel->setBounds (84, 100, 248, 460);
+    lowBandPanel->setBounds (panelBounds (0));
 
     midBandPanel = std::make_unique<compcontrolMID> (processorToEdit);
     addAndMakeVisible (midBandPanel.get());
-    midBandPanel->setBounds (335, 100, 248, 460);
+    midBandPanel->setBounds (panelBounds (1));
 
     highBandPanel = std::make_unique<compcontrolHIGH> (processorToEdit);
     addAndMakeVisible (highBandPanel.get());
-    highBandPanel->setBounds (588, 100, 248, 460);
+    highBandPanel->setBounds (panelBounds (2));
 
     const auto gainThumb = skinImage (skin::gain_thumb, skin::gain_thumbSize);
-    inputGainSlider  = makeGlobalSlider (params::mainInGain, gainThumb, 0.25, { 129, 14, 286, 34 });
-    makeUpGainSlider = makeGlobalSlider (params::makeUpGain, gainThumb, 0.0, { 503, 14, 286, 34 });
+    inputGainSlider  = makeGlobalSlider (params::mainInGain, gainThumb, 0.25, inputSlider);
+    makeUpGainSlider = makeGlobalSlider (params::makeUpGain, gainThumb, 0.0, makeUpSlider);
     finalMixSlider   = makeGlobalSlider (params::finalMix, skinImage (skin::mix_thumb, skin::mix_thumbSize),
-                                         1.0, { 533, 586, 268, 45 });
+                                         1.0, skinlayout::finalMixSlider);
 
     lowFrequencySelector  = makeSelector (params::fqLow);
     highFrequencySelector = makeSelector (params::fqHigh);
+    // The low handle starts on top, so that its label is not hidden under the high
+    // one; afterwards the handle last pressed is on top.
+    lowFrequencySelector->bringAboveOtherHandles();
 
     // Placeholder texts; the refresh below replaces them before the window shows.
-    inputGainLabel  = makeLabel ("3.0", gainTextColour);
-    makeUpGainLabel = makeLabel ("3.0", gainTextColour);
-    finalMixLabel   = makeLabel ("30%", mixTextColour);
+    inputGainLabel  = makeLabel ("3.0", gainLabelColour);
+    makeUpGainLabel = makeLabel ("3.0", gainLabelColour);
+    finalMixLabel   = makeLabel ("30%", finalMixLabelColour);
 
     const juce::Colour transparent (0x00000000);
     const auto offImage = skinImage (skin::power_button_off, skin::power_button_offSize);
@@ -63,7 +66,7 @@ VarnocAudioProcessorEditor::VarnocAudioProcessorEditor (VarnocAudioProcessor& pr
                             offImage, 1.0f, transparent,
                             skinImage (skin::power_button_on, skin::power_button_onSize), 1.0f, transparent,
                             0.0f);
-    powerButton->setBounds (420, 0, 74, 86);
+    powerButton->setBounds (skinlayout::powerButton);
     powerButton->setClickingTogglesState (true);
     powerButton->setToggleState (owner().getParameter (params::mainOnOff) > 0.0f, juce::dontSendNotification);
 
@@ -95,6 +98,7 @@ VarnocAudioProcessorEditor::~VarnocAudioProcessorEditor()
 
     owner().removeChangeListener (this);
     backgroundImage = {};
+    setLookAndFeel (nullptr);
 }
 
 //==============================================================================
@@ -147,7 +151,7 @@ std::unique_ptr<juce::Label> VarnocAudioProcessorEditor::makeLabel (const juce::
 {
     auto label = std::make_unique<juce::Label> ("new label", text);
     addAndMakeVisible (label.get());
-    label->setFont (juce::Font ("Arial", 15.0f, juce::Font::plain));
+    label->setFont (juce::Font (labelFontName, globalLabelFontHeight, juce::Font::plain));
     label->setJustificationType (juce::Justification::centred);
     label->setEditable (false, false, false);
     label->setColour (juce::Label::textColourId, juce::Colour (colour));
@@ -169,9 +173,9 @@ void VarnocAudioProcessorEditor::resized()
     if (inputGainLabel == nullptr)
         return;
 
-    inputGainLabel->setBounds (132, 42, 46, 22);
-    makeUpGainLabel->setBounds (506, 42, 46, 22);
-    finalMixLabel->setBounds (538, 568, 48, 22);
+    inputGainLabel->setBounds (skinlayout::inputLabel);
+    makeUpGainLabel->setBounds (skinlayout::makeUpLabel);
+    finalMixLabel->setBounds (skinlayout::finalMixLabel);
 }
 
 //==============================================================================

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/EditorLookAndFeel.h"
 #include "panels/ParameterGestures.h"
 #include "panels/compcontrol.h"
 #include "panels/fqSelector.h"
@@ -29,8 +30,8 @@ public:
     explicit VarnocAudioProcessorEditor (VarnocAudioProcessor& owner);
     ~VarnocAudioProcessorEditor() override;
 
-    static constexpr int editorWidth = 914;
-    static constexpr int editorHeight = 650;
+    static constexpr int editorWidth = skinlayout::editorWidth;
+    static constexpr int editorHeight = skinlayout::editorHeight;
 
     void paint (juce::Graphics& g) override;
     void resized() override;
@@ -48,6 +49,8 @@ public:
     // Reads the 35 parameters under the callback lock, then sets every global control,
     // label and signal-chain value from them and refreshes the three band panels.
     void refreshFromProcessor();
+
+    EditorLookAndFeel& getEditorLookAndFeel() noexcept { return lookAndFeel; }
 
     // Children, owned. Public so that tests and tools can drive them as a user would.
     std::unique_ptr<compcontrol> lowBandPanel;
@@ -83,6 +86,9 @@ private:
     // Outlive the children (deleted in the destructor body) that draw with them.
     juce::SharedResourcePointer<SkinTwins> twins;
     juce::SharedResourcePointer<SkinButtonLook> buttonLook;
+
+    // Resolves the labels' "Arial" to the embedded font for every child.
+    EditorLookAndFeel lookAndFeel;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VarnocAudioProcessorEditor)
 };

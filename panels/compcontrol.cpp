@@ -3,12 +3,14 @@
 #include "plugin/ParameterTable.h"
 #include "plugin/VarnocAudioProcessor.h"
 #include "resources/SkinImages.h"
+#include "widgets/SkinLayout.h"
 
 #include <utility>
 
 namespace
 {
-    constexpr int meterFrameHeight = 83;
+    using namespace skinlayout;
+    constexpr int meterFrameHeight = meterHeight;
     constexpr int levelMode = 0;
     constexpr int reductionMode = 1;
 
@@ -18,8 +20,8 @@ namespace
     constexpr int dialLabelY = -41;
 
     // Colours of the labels: fader values green, knob values blue.
-    constexpr juce::uint32 faderTextColour = 0xff73f325;
-    constexpr juce::uint32 knobTextColour = 0xff24a1e6;
+    constexpr juce::uint32 faderTextColour = faderLabelColour;
+    constexpr juce::uint32 knobTextColour = knobLabelColour;
 
     juce::Image skinImage (const unsigned char* data, int size)
     {
@@ -31,34 +33,34 @@ BandPanel::BandPanel (VarnocAudioProcessor& owner, int bandIndex)
     : processor (&owner), band (bandIndex), gestures (owner)
 {
     using namespace params;
-    const juce::Font knobFont ("Arial", 12.0f, juce::Font::plain);
+    const juce::Font knobFont (skinlayout::labelFontName, skinlayout::knobFontHeight, juce::Font::plain);
 
     attackDial  = makeKnob (skin::knob_attack_strip, skin::knob_attack_stripSize, 105, attack,
-                            static_cast<double> (0.18f), { 13, 354, 105, 105 }, knobFont);
+                            static_cast<double> (0.18f), skinlayout::attackKnob, knobFont);
     releaseDial = makeKnob (skin::knob_release_strip, skin::knob_release_stripSize, 105, release,
-                            static_cast<double> (0.55f), { 125, 354, 105, 105 }, knobFont);
+                            static_cast<double> (0.55f), skinlayout::releaseKnob, knobFont);
     mixDial     = makeKnob (skin::knob_mix_strip, skin::knob_mix_stripSize, 98, fxmix,
-                            1.0, { 74, 231, 98, 98 }, knobFont);
+                            1.0, skinlayout::mixKnob, knobFont);
     addDial     = makeKnob (skin::knob_small_strip, skin::knob_small_stripSize, 73, add,
-                            0.0, { 44, 155, 73, 73 }, knobFont);
+                            0.0, skinlayout::addKnob, knobFont);
     gainDial    = makeKnob (skin::knob_small_strip, skin::knob_small_stripSize, 73, gain,
-                            0.5, { 128, 155, 73, 73 }, knobFont);
+                            0.5, skinlayout::gainKnob, knobFont);
 
     thresholdSlider = makeFader (skin::fader_thumb_thresh, skin::fader_thumb_threshSize, thresh,
-                                 { 6, 46, 45, 295 });
+                                 skinlayout::thresholdFader);
     ratioSlider     = makeFader (skin::fader_thumb_ratio, skin::fader_thumb_ratioSize, ratio,
-                                 { 197, 46, 45, 295 });
+                                 skinlayout::ratioFader);
 
     limiterButton = makeSwitch (skin::limiter_switch_off, skin::limiter_switch_offSize,
                                 skin::limiter_switch_on, skin::limiter_switch_onSize, limonoff,
-                                { 104, 144, 35, 55 });
+                                skinlayout::limiterSwitch);
     channelButton = makeSwitch (skin::channel_button_off, skin::channel_button_offSize,
                                 skin::channel_button_on, skin::channel_button_onSize, chanonoff,
-                                { 106, 430, 30, 30 });
+                                skinlayout::channelButton);
 
     // The high band's needles sit two pixels further right; the reduction needle is
     // added second so that it is drawn over the level needle.
-    const juce::Rectangle<int> meterBounds (band == 2 ? 54 : 52, 24, 135, meterFrameHeight);
+    const auto meterBounds = skinlayout::meterBounds (band);
     levelMeter = std::make_unique<imageAnimator> (
         skinImage (skin::meter_level_needle_strip, skin::meter_level_needle_stripSize),
         processor, meterFrameHeight, levelMode, band);
@@ -72,13 +74,13 @@ BandPanel::BandPanel (VarnocAudioProcessor& owner, int bandIndex)
     reductionMeter->setBounds (meterBounds);
 
     // Placeholder texts; the first refresh replaces them.
-    thresholdLabel = makeLabel ("0.0dB", 15.0f, juce::Justification::centredLeft, faderTextColour);
-    ratioLabel     = makeLabel ("3.0", 15.0f, juce::Justification::centred, faderTextColour);
-    addLabel       = makeLabel ("6.0", 15.0f, juce::Justification::centred, knobTextColour);
-    gainLabel      = makeLabel ("2.0", 15.0f, juce::Justification::centred, knobTextColour);
-    attackLabel    = makeLabel ("27ms", 11.2f, juce::Justification::centred, knobTextColour);
-    releaseLabel   = makeLabel ("200ms", 11.2f, juce::Justification::centred, knobTextColour);
-    mixLabel       = makeLabel ("0%", 15.0f, juce::Justification::centred, knobTextColour);
+    thresholdLabel = makeLabel ("0.0dB", skinlayout::bandLabelFontHeight, juce::Justification::centredLeft, faderTextColour);
+    ratioLabel     = makeLabel ("3.0", skinlayout::bandLabelFontHeight, juce::Justification::centred, faderTextColour);
+    addLabel       = makeLabel ("6.0", skinlayout::bandLabelFontHeight, juce::Justification::centred, knobTextColour);
+    gainLabel      = makeLabel ("2.0", skinlayout::bandLabelFontHeight, juce::Justification::centred, knobTextColour);
+    attackLabel    = makeLabel ("27ms", skinlayout::timeLabelFontHeight, juce::Justification::centred, knobTextColour);
+    releaseLabel   = makeLabel ("200ms", skinlayout::timeLabelFontHeight, juce::Justification::centred, knobTextColour);
+    mixLabel       = makeLabel ("0%", skinlayout::bandLabelFontHeight, juce::Justification::centred, knobTextColour);
 }
 
 BandPanel::~BandPanel()
@@ -174,7 +176,7 @@ std::unique_ptr<juce::Label> BandPanel::makeLabel (const juce::String& text, flo
 {
     auto label = std::make_unique<juce::Label> ("new label", text);
     addAndMakeVisible (label.get());
-    label->setFont (juce::Font ("Arial", fontHeight, juce::Font::plain));
+    label->setFont (juce::Font (skinlayout::labelFontName, fontHeight, juce::Font::plain));
     label->setJustificationType (justification);
     label->setEditable (false, false, false);
     label->setColour (juce::Label::textColourId, juce::Colour (colour));
@@ -191,13 +193,13 @@ void BandPanel::paint (juce::Graphics&)
 
 void BandPanel::resized()
 {
-    thresholdLabel->setBounds (6, 24, 40, 22);
-    ratioLabel->setBounds (198, 24, 40, 22);
-    addLabel->setBounds (46, 226, 40, 22);
-    gainLabel->setBounds (160, 226, 40, 22);
-    attackLabel->setBounds (46, 326, 40, 22);
-    releaseLabel->setBounds (158, 326, 40, 22);
-    mixLabel->setBounds (102, 322, 40, 22);
+    thresholdLabel->setBounds (skinlayout::thresholdLabel);
+    ratioLabel->setBounds (skinlayout::ratioLabel);
+    addLabel->setBounds (skinlayout::addLabel);
+    gainLabel->setBounds (skinlayout::gainLabel);
+    attackLabel->setBounds (skinlayout::attackLabel);
+    releaseLabel->setBounds (skinlayout::releaseLabel);
+    mixLabel->setBounds (skinlayout::mixLabel);
 }
 
 //==============================================================================

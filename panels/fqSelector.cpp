@@ -1,6 +1,7 @@
 #include "panels/fqSelector.h"
 #include "panels/DisplayText.h"
 #include "resources/SkinImages.h"
+#include "widgets/SkinLayout.h"
 
 #include <cmath>
 
@@ -8,26 +9,10 @@ namespace
 {
     // Positions a drag can reach: two pixels in from the left end (about 95 Hz) to the
     // right end (about 10837 Hz).
-    constexpr int dragStartOffset = 2;
+    constexpr int dragStartOffset = skinlayout::crossoverDragStart;
 
-    // The pixel offset on the track for v. Truncates 328 v, except that a value read
-    // from a position maps back to that very position: f (k / 328) rounded to float
-    // can lie just below k / 328, and plain truncation would then walk the handle one
-    // pixel left each time the editor mirrors a value it has just reported.
-    int trackOffsetFor (float v)
-    {
-        const int length = fqSelector::trackLength;
-        if (! (v > 0.0f))                 // also NaN
-            return 0;
-        if (v >= 1.0f)
-            return length;
-
-        // exact: a float times 328 fits in a double's mantissa
-        int offset = static_cast<int> (length * static_cast<double> (v));
-        while (offset < length && static_cast<float> ((offset + 1) / static_cast<double> (length)) <= v)
-            ++offset;
-        return offset;
-    }
+    // Whole pixels, as the crossover scale is printed.
+    int trackOffsetFor (float v) { return skinlayout::crossoverOffset (v); }
 } // namespace
 
 fqSelector::fqSelector (VarnocAudioProcessor& owner)
@@ -37,13 +22,13 @@ fqSelector::fqSelector (VarnocAudioProcessor& owner)
 
     valueLabel = std::make_unique<juce::Label> ("new label", "2400");
     addAndMakeVisible (valueLabel.get());
-    valueLabel->setFont (juce::Font ("Arial", 12.4f, juce::Font::plain));
+    valueLabel->setFont (juce::Font (skinlayout::labelFontName, skinlayout::handleLabelFontHeight, juce::Font::plain));
     valueLabel->setJustificationType (juce::Justification::centred);
     valueLabel->setEditable (false, false, false);
-    valueLabel->setColour (juce::Label::textColourId, juce::Colour (0xffdcdcdc));
+    valueLabel->setColour (juce::Label::textColourId, juce::Colour (skinlayout::handleLabelColour));
     valueLabel->setColour (juce::TextEditor::textColourId, juce::Colour (0xff000000));
     valueLabel->setColour (juce::TextEditor::backgroundColourId, juce::Colour (0x00000000));
-    valueLabel->setBounds (6, 7, 48, 18);
+    valueLabel->setBounds (skinlayout::handleLabel);
     // A press on the label must reach the handle.
     valueLabel->setInterceptsMouseClicks (false, false);
 }
@@ -73,6 +58,7 @@ void fqSelector::paint (juce::Graphics& g)
 void fqSelector::mouseDown (const juce::MouseEvent&)
 {
     dragStartX = getX();
+    bringAboveOtherHandles();
     if (onDragStart != nullptr)
         onDragStart();
 }
@@ -81,6 +67,20 @@ void fqSelector::mouseUp (const juce::MouseEvent&)
 {
     if (onDragEnd != nullptr)
         onDragEnd();
+}
+
+void fqSelector::bringAboveOtherHandles()
+{
+    // The handle in hand is drawn over the other one, so that its frequency stays
+    // readable when the two come close. Only the handles swap places: everything
+    // that was above them stays above.
+    auto* parent = getParentComponent();
+    if (parent == nullptr)
+        return;
+
+    for (int i = parent->getNumChildComponents(); --i > parent->getIndexOfChildComponent (this);)
+        if (auto* other = dynamic_cast<fqSelector*> (parent->getChildComponent (i)))
+            other->toBehind (this);
 }
 
 void fqSelector::mouseDrag (const juce::MouseEvent& event)

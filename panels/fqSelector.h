@@ -1,5 +1,6 @@
 #pragma once
 
+#include "widgets/SkinLayout.h"
 #include "widgets/SkinTwins.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -18,7 +19,7 @@ class fqSelector final : public juce::Component,
                          public juce::ChangeBroadcaster
 {
 public:
-    static constexpr int trackLength = 328;
+    static constexpr int trackLength = skinlayout::crossoverTrackLength;
 
     explicit fqSelector (VarnocAudioProcessor& processor);
     ~fqSelector() override;
@@ -45,9 +46,12 @@ public:
     float lowerLimit = 0.0f;
 
     // Left end of the track in parent coordinates.
-    int trackStartX = 124;
+    int trackStartX = skinlayout::crossoverTrackStart;
 
     juce::Label* getValueLabel() const noexcept { return valueLabel.get(); }
+
+    // Puts this handle over every other handle of the same parent (a press does it).
+    void bringAboveOtherHandles();
 
 private:
     void moveTo (int x);

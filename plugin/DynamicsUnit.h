@@ -61,5 +61,5 @@ public:
     float gateGain = 0.0f;                        // state: gate gain
     std::atomic<float> gateAttackCoeff { 0.0f };  // share of the gate's gap closed per sample
     std::atomic<int> fullMode { 0 };              // limiter, gate or strong/negative ratio in use
-    std::atomic<float> meanGain { 0.0f };         // mean per-sample gain of the last block
+    std::atomic<float> meanGain { 1.0f };         // mean per-sample gain of the last block; 1 before any
 };

@@ -142,6 +142,11 @@ void VarnocAudioProcessor::resetMeters()
         }
         bandLevelBlocks[b] = 0;
     }
+
+    // The gain-reduction needles read "no reduction" until audio says otherwise. The
+    // mean gain is only ever published, never read by the signal chain.
+    for (auto& unit : bandDynamics)
+        unit->meanGain.store (1.0f, std::memory_order_relaxed);
 }
 
 void VarnocAudioProcessor::freeWorkArrays()

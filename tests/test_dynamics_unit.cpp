@@ -60,7 +60,7 @@ TEST (DynamicsUnitCoefficients, DefaultsPassTheSignal)
     EXPECT_EQ (unit.limiterLevel.load(), 0.0f);
     EXPECT_EQ (unit.gateLevel.load(), 0.0f);
     EXPECT_EQ (unit.fullMode.load(), 0);
-    EXPECT_EQ (unit.meanGain.load(), 0.0f);
+    EXPECT_EQ (unit.meanGain.load(), 1.0f); // no block yet: no reduction
 
     // 2.5 x 0.2f - 0.5 formed in double: not 0.
     EXPECT_EQ (unit.ratioFactor.load(), static_cast<float> (2.5 * static_cast<double> (0.2f) - 0.5));

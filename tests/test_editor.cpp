@@ -272,6 +272,27 @@ TEST_F (EditorTest, CrossoverHandlesSetTheirFrequenciesAndKeepApartEvenFromCross
     EXPECT_EQ (processor.getParameter (params::fqHigh), editor->highFrequencySelector->getValue());
 }
 
+TEST_F (EditorTest, TheHandleInHandIsDrawnOverTheOtherAndBelowTheLabels)
+{
+    openEditor();
+    auto& e = *editor;
+    const auto index = [&e] (juce::Component& c) { return e.getIndexOfChildComponent (&c); };
+    const int labelsFrom = index (*e.inputGainLabel);
+
+    // The low handle starts on top: close together, its label is not hidden.
+    EXPECT_GT (index (*e.lowFrequencySelector), index (*e.highFrequencySelector));
+
+    dragBy (*e.highFrequencySelector, { 0.0f });
+    EXPECT_GT (index (*e.highFrequencySelector), index (*e.lowFrequencySelector));
+    dragBy (*e.lowFrequencySelector, { 0.0f });
+    EXPECT_GT (index (*e.lowFrequencySelector), index (*e.highFrequencySelector));
+
+    // Both stay under the labels and the power switch, as built.
+    EXPECT_LT (index (*e.lowFrequencySelector), labelsFrom);
+    EXPECT_LT (index (*e.highFrequencySelector), labelsFrom);
+    EXPECT_EQ (index (*e.powerButton), e.getNumChildComponents() - 1);
+}
+
 TEST_F (EditorTest, OpenAndCloseRepeatedlyWhileAudioRuns)
 {
     processor.setPlayConfigDetails (2, 2, 44100.0, 256);

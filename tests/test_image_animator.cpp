@@ -109,7 +109,7 @@ TEST_F (ImageAnimatorTest, NeedleSettlesOnTheFrameOfItsSource)
 
 TEST_F (ImageAnimatorTest, ReductionNeedleFollowsMeanGainDirectly)
 {
-    // meanGain 0 is also what the dynamics report before the first block: the needle stands at 90.
+    // A mean gain of 0 (possible only in extreme settings) is full reduction: frame 90.
     struct Case { float meanGain; float target; int frame; };
     const Case cases[] = { { 0.0f, 1.0f, 90 }, { 1.0f, 0.0f, 0 }, { 0.5f, 0.5f, 70 }, { 1.7f, 0.0f, 0 },
                            { -0.5f, 1.0f, 90 }, { 0.9f, 0.1f, 14 }, { notANumber, 0.1f, 14 } };
@@ -136,4 +136,49 @@ TEST_F (ImageAnimatorTest, HugeLevelsNeverPoisonTheSpring)
     EXPECT_TRUE (std::isfinite (meter.getPosition()) && std::isfinite (meter.getVelocity()));
     EXPECT_GE (frameShown (meter), 0);
     EXPECT_LE (frameShown (meter), 90);
+}
+
+TEST_F (ImageAnimatorTest, ReductionNeedleRestsAtNoReductionBeforeAudioAndAfterARestart)
+{
+    imageAnimator meter (strip, &processor, frameHeight, 1, 0);
+    tick (meter, 3);
+    EXPECT_EQ (frameShown (meter), 0);
+
+    processor.prepareToPlay (48000.0, 64);
+    processor.bandDynamics[0]->meanGain = 0.5f; // as a compressing block leaves it
+    tick (meter, 1);
+    EXPECT_EQ (frameShown (meter), 70);
+
+    processor.releaseResources();
+    processor.prepareToPlay (44100.0, 64);
+    tick (meter, 1);
+    EXPECT_EQ (frameShown (meter), 0);
+}
+
+TEST_F (ImageAnimatorTest, SettledNeedlesRequestNoMoreRepaints)
+{
+    for (const int band : { 0, 2 })
+    {
+        imageAnimator level (strip, &processor, frameHeight, 0, band);
+        imageAnimator reduction (strip, &processor, frameHeight, 1, band);
+        processor.bandLevel[band][0] = 0.2f;
+        processor.bandDynamics[(size_t) band]->meanGain = 0.8f;
+
+        tick (level, 200);
+        tick (reduction, 200);
+        const int levelRequests = level.getRepaintRequestCount();
+        const int reductionRequests = reduction.getRepaintRequestCount();
+        EXPECT_GT (levelRequests, 5);        // the needle swung there frame by frame
+        EXPECT_EQ (reductionRequests, 1);    // one jump
+
+        tick (level, 500);
+        tick (reduction, 500);
+        EXPECT_EQ (level.getRepaintRequestCount(), levelRequests) << band;
+        EXPECT_EQ (reduction.getRepaintRequestCount(), reductionRequests) << band;
+
+        // A new value moves it again.
+        processor.bandLevel[band][0] = 0.0f;
+        tick (level, 5);
+        EXPECT_GT (level.getRepaintRequestCount(), levelRequests);
+    }
 }

@@ -1,6 +1,7 @@
 #include "widgets/ImageSlider.h"
 
 #include "SkinImages.h"
+#include "widgets/SkinLayout.h"
 
 ImageSlider::ImageSlider (const juce::String& name)
     : juce::Slider (name)
@@ -53,30 +54,36 @@ void ImageSlider::setResetValue (double newResetValue)
     resetValue = newResetValue;
 }
 
+juce::Point<int> ImageSlider::getThumbPosition()
+{
+    const int width = getWidth();
+    const int height = getHeight();
+    const double proportion = valueToProportionOfLength (getValue());
+
+    switch (getSliderStyle())
+    {
+        case juce::Slider::LinearVertical:
+            return { (width - image.getWidth()) / 2, skinlayout::verticalThumbTop (height, image.getHeight(), proportion) };
+        case juce::Slider::LinearHorizontal:
+            return { skinlayout::horizontalThumbLeft (width, image.getWidth(), proportion), (height - image.getHeight()) / 2 };
+        default:
+            return {};
+    }
+}
+
 void ImageSlider::paint (juce::Graphics& g)
 {
     const bool enabled = isEnabled(); // false also when any parent is disabled
-    const int width = getWidth();
-    const int height = getHeight();
     const int imageWidth = image.getWidth();
     const int imageHeight = image.getHeight();
     const double proportion = valueToProportionOfLength (getValue());
 
     const auto style = getSliderStyle();
-    double x = 0.0, y = 0.0;
+    const auto thumb = getThumbPosition();
+    const int x = thumb.x, y = thumb.y;
     int sourceY = 0;
 
-    if (style == juce::Slider::LinearVertical)
-    {
-        x = (width - imageWidth) / 2;
-        y = (1.0 - proportion) * (height - imageHeight);
-    }
-    else if (style == juce::Slider::LinearHorizontal)
-    {
-        x = proportion * (width - imageWidth);
-        y = (height - imageHeight) / 2;
-    }
-    else if (style == juce::Slider::RotaryVerticalDrag)
+    if (style == juce::Slider::RotaryVerticalDrag)
     {
         if (frameHeight <= 0)
             return;
@@ -102,7 +109,7 @@ void ImageSlider::paint (juce::Graphics& g)
     }
     else
     {
-        twins->drawImage (g, image, { (int) x, (int) y, imageWidth, imageHeight }, image.getBounds());
+        twins->drawImage (g, image, { x, y, imageWidth, imageHeight }, image.getBounds());
     }
 }
 

@@ -30,6 +30,10 @@ public:
 
     void setResetValue (double newResetValue);
 
+    // Where a linear style draws the thumb's top-left corner for the current value, in
+    // whole pixels (the rule the printed scales follow); (0, 0) for the rotary style.
+    juce::Point<int> getThumbPosition();
+
     void paint (juce::Graphics& g) override;
     void mouseDoubleClick (const juce::MouseEvent& event) override;
 

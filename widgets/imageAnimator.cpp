@@ -1,6 +1,7 @@
 #include "widgets/imageAnimator.h"
 
 #include "plugin/VarnocAudioProcessor.h"
+#include "widgets/SkinLayout.h"
 
 #include <cmath>
 
@@ -12,12 +13,9 @@ constexpr int tickIntervalMs = 10;
 constexpr float highBandStiffness = 0.142f;
 constexpr float stiffness = 0.092f;
 constexpr float damping = 0.32f;
-constexpr float highBandEasedScale = 3.0f;
-constexpr float easedScale = 1.9f;
-constexpr float directScale = 1.4f;
-
-// With 101-frame strips this keeps the needle at frame 90 or below.
-constexpr float maxStripFraction = 0.9f;
+constexpr float highBandEasedScale = skinlayout::highBandLevelScale;
+constexpr float easedScale = skinlayout::levelScale;
+constexpr float directScale = skinlayout::reductionScale;
 
 bool isBandIndex (int band) noexcept
 {
@@ -47,7 +45,16 @@ void imageAnimator::timerCallback()
 {
     updateTarget();
     movePosition();
-    repaint();
+
+    // The spring keeps moving by tiny amounts long after the needle looks still;
+    // only a different frame needs drawing, which keeps an idle window quiet.
+    const int frame = getFrameIndex();
+    if (frame != requestedFrame)
+    {
+        requestedFrame = frame;
+        ++repaintRequests;
+        repaint();
+    }
 }
 
 void imageAnimator::updateTarget()
@@ -120,20 +127,14 @@ int imageAnimator::getFrameIndex() const noexcept
     if (strip.isNull() || frameHeight <= 0)
         return -1;
 
-    float x = scale * position;
-
-    if (! (x >= 0.0f))
-        x = 0.0f;
-    else if (x > maxStripFraction)
-        x = maxStripFraction;
-
-    const float numFrames = (float) stripHeight / (float) frameHeight;
-    return (int) (numFrames * x);
+    // The same rule places the marks of the meter faces.
+    return skinlayout::needleFrame (scale, position, stripHeight, frameHeight);
 }
 
 void imageAnimator::paint (juce::Graphics& g)
 {
     const int frame = getFrameIndex();
+    requestedFrame = frame;
 
     if (frame < 0)
         return;

@@ -22,7 +22,8 @@ public:
 
     void paint (juce::Graphics& g) override;
 
-    // One tick: read the target, move the needle, request a repaint.
+    // One tick: read the target, move the needle, and request a repaint when the
+    // frame to show has changed.
     void timerCallback() override;
 
     // The strip frame that paint shows for the current position (-1: nothing drawn).
@@ -32,6 +33,9 @@ public:
     float getPosition() const noexcept { return position; }
     float getVelocity() const noexcept { return velocity; }
     float getScale() const noexcept    { return scale; }
+
+    // How many repaints the ticks have requested so far.
+    int getRepaintRequestCount() const noexcept { return repaintRequests; }
 
 private:
     void updateTarget();
@@ -50,6 +54,9 @@ private:
     float position = 0.0f;
     float velocity = 0.0f;
     float scale = 1.0f;
+
+    int requestedFrame = -2;   // the frame last drawn or asked for; -2 before any
+    int repaintRequests = 0;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (imageAnimator)
 };

@@ -15,13 +15,6 @@ using juce::Colour;
 using juce::Point;
 using juce::Rectangle;
 
-const juce::String minusInfinity = juce::String::fromUTF8 ("-\xe2\x88\x9e");
-
-juce::String signedDb (int db)
-{
-    return db > 0 ? "+" + juce::String (db) : juce::String (db);
-}
-
 void drawTick (juce::Graphics& g, Point<float> centre, float angle, float inner, float outer, float width, Colour colour)
 {
     g.setColour (colour);
@@ -87,61 +80,41 @@ void drawMeter (juce::Graphics& g, int band)
     // Level scale.
     const auto levelAngleFor = [] (float frame) { return levelNeedleAngle (frame); };
     g.setColour (colours::meterPrint.withAlpha (0.85f));
-    g.strokePath (arcPath (pivot, levelArcRadius, levelAngleFor (0.0f), levelAngleFor (90.0f)), juce::PathStrokeType (1.0f));
+    g.strokePath (arcPath (pivot, levelArcRadius, levelAngleFor (0.0f), levelAngleFor ((float) highestNeedleFrame)), juce::PathStrokeType (1.0f));
     g.setColour (colours::meterRedPrint);
-    g.strokePath (arcPath (pivot, levelArcRadius + 2.0f, levelAngleFor (76.0f), levelAngleFor (90.0f)), juce::PathStrokeType (3.0f));
+    g.strokePath (arcPath (pivot, levelArcRadius + 2.0f, levelAngleFor ((float) redZoneFrame), levelAngleFor ((float) highestNeedleFrame)), juce::PathStrokeType (3.0f));
 
-    struct Mark
+    // Marks where the needle stands for their value: the angle of the very frame shown.
+    for (const auto& mark : levelMarks (band))
     {
-        float db;
-        bool labelled;
-    };
-    const Mark lowMidMarks[] = { { -40, false }, { -30, true }, { -25, false }, { -20, true }, { -15, true },
-                                 { -12, false }, { -10, true }, { -9, false }, { -8, true }, { -7, false } };
-    const Mark highMarks[] = { { -40, false }, { -30, true }, { -25, false }, { -20, true }, { -17, false },
-                               { -15, true }, { -13, false }, { -12, true }, { -11, false } };
-    const auto drawLevelMark = [&] (const Mark& mark)
-    {
-        const float frame = levelFrameForDb (band, mark.db);
+        const int frame = levelMarkFrame (band, mark);
+        const float angle = levelAngleFor ((float) frame);
+        const Colour print = frame >= redZoneFrame ? colours::meterRedPrint : colours::meterPrint;
+        drawTick (g, pivot, angle, levelArcRadius - 0.5f, levelArcRadius + (mark.major ? 6.5f : 4.0f), mark.major ? 1.3f : 1.0f, print);
 
-        if (frame > 90.0f)
-            return;
-
-        const float angle = levelAngleFor (frame);
-        const Colour print = frame >= 76.0f ? colours::meterRedPrint : colours::meterPrint;
-        drawTick (g, pivot, angle, levelArcRadius - 0.5f, levelArcRadius + (mark.labelled ? 6.5f : 4.0f), mark.labelled ? 1.3f : 1.0f, print);
-
-        if (mark.labelled)
+        if (mark.text.isNotEmpty())
         {
             const auto at = polar (pivot, levelArcRadius + 12.5f, angle);
-            drawCaption (g, juce::String ((int) mark.db), at.x, at.y + 3.2f, numberFont (9.0f), print, Align::centre, 0.0f);
+            drawCaption (g, mark.text, at.x, at.y + 3.2f, numberFont (9.0f), print, Align::centre, 0.0f);
         }
-    };
+    }
 
     drawTick (g, pivot, levelAngleFor (0.0f), levelArcRadius - 0.5f, levelArcRadius + 4.0f, 1.0f, colours::meterPrint);
-
-    if (band == 2)
-        for (const auto& mark : highMarks)
-            drawLevelMark (mark);
-    else
-        for (const auto& mark : lowMidMarks)
-            drawLevelMark (mark);
 
     // Gain-reduction scale, 0 at the right.
     const auto reductionAngleFor = [] (float frame) { return reductionNeedleAngle (frame); };
     g.setColour (colours::meterRedPrint.withAlpha (0.85f));
     g.strokePath (arcPath (pivot, reductionArcRadius, reductionAngleFor (90.0f), reductionAngleFor (0.0f)), juce::PathStrokeType (1.0f));
 
-    for (int db = 0; db <= 8; ++db)
+    for (const auto& mark : reductionMarks())
     {
-        const float angle = reductionAngleFor (reductionFrameForDb ((float) db));
-        const bool labelled = db % 2 == 0 && db < 8;
-        drawTick (g, pivot, angle, reductionArcRadius - (labelled ? 5.5f : 3.5f), reductionArcRadius + 0.5f, labelled ? 1.3f : 1.0f, colours::meterRedPrint);
+        const float angle = reductionAngleFor ((float) reductionMarkFrame (mark));
+        drawTick (g, pivot, angle, reductionArcRadius - (mark.major ? 5.5f : 3.5f), reductionArcRadius + 0.5f, mark.major ? 1.3f : 1.0f, colours::meterRedPrint);
 
-        if (labelled)
+        if (mark.text.isNotEmpty())
         {
             const auto at = polar (pivot, reductionArcRadius - 11.5f, angle);
-            drawCaption (g, juce::String (db), at.x, at.y + 3.2f, numberFont (9.0f), colours::meterRedPrint, Align::centre, 0.0f);
+            drawCaption (g, mark.text, at.x, at.y + 3.2f, numberFont (9.0f), colours::meterRedPrint, Align::centre, 0.0f);
         }
     }
 
@@ -166,43 +139,27 @@ void drawMeter (juce::Graphics& g, int band)
 void drawFaderSlot (juce::Graphics& g, Rectangle<int> fader, bool threshold)
 {
     const float cx = (float) fader.getX() + (float) fader.getWidth() * 0.5f;
-    const float top = verticalThumbCentre (fader, faderThumbHeight, 1.0);
-    const float bottom = verticalThumbCentre (fader, faderThumbHeight, 0.0);
+    const auto marks = threshold ? thresholdMarks() : ratioMarks();
+    const auto markY = [threshold] (const ScaleMark& m) { return threshold ? thresholdMarkY (m) : ratioMarkY (m); };
+    const float top = markY ({ 1.0, {}, true });
+    const float bottom = markY ({ 0.0, {}, true });
     drawRecess (g, { cx - 2.5f, top - 7.0f, 5.0f, bottom - top + 14.0f }, 2.5f, Colour (0xff040405));
 
-    const auto mark = [&] (double proportion, bool major, const juce::String& text)
+    for (const auto& m : marks)
     {
-        const float y = verticalThumbCentre (fader, faderThumbHeight, proportion);
-        const float length = major ? 5.0f : 3.0f;
-        g.setColour (major ? colours::caption.withAlpha (0.8f) : colours::captionDim);
-        g.drawLine (cx - 4.5f - length, y, cx - 4.5f, y, 1.0f);
-        g.drawLine (cx + 4.5f, y, cx + 4.5f + length, y, 1.0f);
+        const float y = markY (m);
+        const float length = m.major ? 5.0f : 3.0f;
+        g.setColour (m.major ? colours::caption.withAlpha (0.8f) : colours::captionDim);
+        g.fillRect (juce::Rectangle<float> (cx - 4.5f - length, y - 0.5f, length, 1.0f));
+        g.fillRect (juce::Rectangle<float> (cx + 4.5f, y - 0.5f, length, 1.0f));
 
-        if (text.isNotEmpty())
+        if (m.text.isNotEmpty())
         {
             if (threshold)
-                drawCaption (g, text, cx - 11.0f, y + 3.4f, numberFont (9.5f), colours::caption, Align::right, 0.6f);
+                drawCaption (g, m.text, cx - 11.0f, y + 3.4f, numberFont (9.5f), colours::caption, Align::right, 0.6f);
             else
-                drawCaption (g, text, cx + 11.0f, y + 3.4f, numberFont (9.5f), colours::caption, Align::left, 0.6f);
+                drawCaption (g, m.text, cx + 11.0f, y + 3.4f, numberFont (9.5f), colours::caption, Align::left, 0.6f);
         }
-    };
-
-    if (threshold)
-    {
-        for (int step = 0; step <= 10; ++step)
-        {
-            const double db = -2.5 * step;
-            mark (thresholdProportion (db), step % 2 == 0, step % 2 == 0 ? juce::String ((int) db) : juce::String());
-        }
-    }
-    else
-    {
-        const struct { double ratio; const char* text; } marks[] = {
-            { 1.0, "1" }, { 1.25, "" }, { 1.5, "1.5" }, { 2.0, "2" }, { 2.5, "" }, { 3.0, "3" },
-            { 4.0, "4" }, { 5.0, "" }, { 6.0, "6" }, { 8.0, "" }, { 10.0, "10" } };
-
-        for (const auto& m : marks)
-            mark (juce::jlimit (0.0, 1.0, ratioProportion (m.ratio)), *m.text != 0, m.text);
     }
 }
 
@@ -276,42 +233,23 @@ void drawBandPanel (juce::Graphics& g, int band)
 //==============================================================================
 void drawGainSliderTrack (juce::Graphics& g, Rectangle<int> slider, bool input)
 {
-    const float left = horizontalThumbCentre (slider, gainThumbWidth, 0.0);
-    const float right = horizontalThumbCentre (slider, gainThumbWidth, 1.0);
+    const auto markX = [input] (const ScaleMark& m) { return input ? inputGainMarkX (m) : makeUpGainMarkX (m); };
+    const float left = markX ({ 0.0, {}, true });
+    const float right = markX ({ 1.0, {}, true });
     const float cy = (float) slider.getCentreY();
     drawRecess (g, { left - 8.0f, cy - 2.5f, right - left + 16.0f, 5.0f }, 2.5f, Colour (0xff040405));
 
-    const auto mark = [&] (double proportion, bool major, const juce::String& text)
+    for (const auto& m : input ? inputGainMarks() : makeUpGainMarks())
     {
-        const float x = horizontalThumbCentre (slider, gainThumbWidth, proportion);
-        g.setColour (major ? colours::caption.withAlpha (0.85f) : colours::captionDim);
-        g.drawLine (x, major ? 10.0f : 11.0f, x, 13.5f, 1.0f);
+        const float x = markX (m);
+        g.setColour (m.major ? colours::caption.withAlpha (0.85f) : colours::captionDim);
+        g.fillRect (juce::Rectangle<float> (x - 0.5f, m.major ? 10.0f : 11.0f, 1.0f, m.major ? 3.5f : 2.5f));
 
-        if (text.isNotEmpty())
-            drawCaption (g, text, x, 8.5f, numberFont (9.5f), colours::caption, Align::centre, 0.6f);
-    };
-
-    if (input)
-    {
-        // Input gain = 4 v: 0 dB at a quarter of the travel.
-        mark (0.0, true, minusInfinity);
-
-        for (int db : { -6, 0, 3, 6, 9, 12 })
-            mark (std::pow (10.0, db / 20.0) / 4.0, true, signedDb (db));
-
-        for (int db : { -12, -9, -3 })
-            mark (std::pow (10.0, db / 20.0) / 4.0, false, {});
-
-        drawCaption (g, "dB", right + 13.0f, 8.5f, numberFont (9.0f), colours::captionDim, Align::left, 0.6f);
+        if (m.text.isNotEmpty())
+            drawCaption (g, m.text, x, 8.5f, numberFont (9.5f), colours::caption, Align::centre, 0.6f);
     }
-    else
-    {
-        // Make-up gain = 1 + 2 v.
-        for (int db = 0; db <= 9; ++db)
-            mark ((std::pow (10.0, db / 20.0) - 1.0) / 2.0, db % 3 == 0, db % 3 == 0 ? signedDb (db) : juce::String());
 
-        drawCaption (g, "dB", right + 4.0f, 8.5f, numberFont (9.0f), colours::captionDim, Align::left, 0.6f);
-    }
+    drawCaption (g, "dB", right + (input ? 13.0f : 4.0f), 8.5f, numberFont (9.0f), colours::captionDim, Align::left, 0.6f);
 }
 
 void drawHeader (juce::Graphics& g)
@@ -348,21 +286,17 @@ void drawCrossover (juce::Graphics& g)
 
     // Scale under the handles' pointer lines (their centres), frequency F(v) = 36000 log10(1 + v).
     g.setColour (colours::captionDim);
-    g.fillRect (juce::Rectangle<float> (crossoverCentreX (0.0), 619.0f, crossoverCentreX (1.0) - crossoverCentreX (0.0), 1.0f));
+    const float scaleLeft = crossoverMarkX ({ 0.0, {}, true }) - 0.5f;
+    const float scaleRight = crossoverMarkX ({ 1.0, {}, true }) + 0.5f;
+    g.fillRect (juce::Rectangle<float> (scaleLeft, 619.0f, scaleRight - scaleLeft, 1.0f));
 
-    const struct { double hz; const char* text; } marks[] = {
-        { 100, "100" }, { 500, "" }, { 1000, "1k" }, { 1500, "" }, { 2000, "2k" }, { 2500, "" }, { 3000, "3k" },
-        { 3500, "" }, { 4000, "4k" }, { 4500, "" }, { 5000, "5k" }, { 5500, "" }, { 6000, "6k" }, { 7000, "" },
-        { 8000, "8k" }, { 9000, "" }, { 10000, "10k" } };
-
-    for (const auto& m : marks)
+    for (const auto& m : crossoverMarks())
     {
-        const float x = crossoverCentreX (crossoverValueForHz (m.hz));
-        const bool major = *m.text != 0;
-        g.setColour (major ? colours::caption.withAlpha (0.85f) : colours::captionDim);
-        g.drawLine (x, major ? 612.0f : 615.0f, x, 619.0f, 1.0f);
+        const float x = crossoverMarkX (m);
+        g.setColour (m.major ? colours::caption.withAlpha (0.85f) : colours::captionDim);
+        g.fillRect (juce::Rectangle<float> (x - 0.5f, m.major ? 612.0f : 615.0f, 1.0f, m.major ? 7.0f : 4.0f));
 
-        if (major)
+        if (m.text.isNotEmpty())
             drawCaption (g, m.text, x, 610.0f, numberFont (9.5f), colours::caption, Align::centre, 0.6f);
     }
 
@@ -372,17 +306,16 @@ void drawCrossover (juce::Graphics& g)
 
 void drawFinalMix (juce::Graphics& g)
 {
-    const float left = horizontalThumbCentre (finalMixSlider, mixThumbWidth, 0.0);
-    const float right = horizontalThumbCentre (finalMixSlider, mixThumbWidth, 1.0);
+    const float left = finalMixMarkX ({ 0.0, {}, true });
+    const float right = finalMixMarkX ({ 1.0, {}, true });
     const float cy = (float) finalMixSlider.getY() + (float) finalMixSlider.getHeight() * 0.5f;
     drawRecess (g, { left - 8.0f, cy - 2.5f, right - left + 16.0f, 5.0f }, 2.5f, Colour (0xff040405));
 
-    for (int step = 0; step <= 10; ++step)
+    for (const auto& m : finalMixMarks())
     {
-        const float x = horizontalThumbCentre (finalMixSlider, mixThumbWidth, step / 10.0);
-        const bool major = step % 5 == 0;
-        g.setColour (major ? colours::caption.withAlpha (0.85f) : colours::captionDim);
-        g.drawLine (x, 633.0f, x, major ? 638.0f : 636.0f, 1.0f);
+        const float x = finalMixMarkX (m);
+        g.setColour (m.major ? colours::caption.withAlpha (0.85f) : colours::captionDim);
+        g.fillRect (juce::Rectangle<float> (x - 0.5f, 633.0f, 1.0f, m.major ? 5.0f : 3.0f));
     }
 
     const auto small = captionFont (8.5f, 0.12f);

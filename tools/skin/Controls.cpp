@@ -314,10 +314,11 @@ juce::Image crossoverHandle()
     g.fillRect (stem);
     g.setColour (juce::Colours::black.withAlpha (0.8f));
     g.drawRect (stem, 0.7f);
+    // The pointer is one whole pixel column, the one the crossover scale marks.
     g.setColour (colours::crossoverAccent.withAlpha (0.3f));
-    g.fillRect (mid - 1.5f, 31.0f, 3.0f, carriage.getBottom() - 33.0f);
+    g.fillRect (handlePointer - 1.5f, 31.0f, 3.0f, carriage.getBottom() - 33.0f);
     g.setColour (colours::crossoverAccent);
-    g.fillRect (mid - 0.5f, 31.0f, 1.0f, carriage.getBottom() - 33.0f);
+    g.fillRect (handlePointer - 0.5f, 31.0f, 1.0f, carriage.getBottom() - 33.0f);
 
     // Display block.
     const Rectangle<float> block (1.0f, 1.0f, 56.0f, 30.0f);

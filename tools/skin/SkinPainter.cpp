@@ -8,6 +8,7 @@ namespace
 {
 const char* const regularFontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 const char* const boldFontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+const char* const labelFontFile = "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf";
 
 bool loadTypeface (const char* path, juce::Font& into)
 {
@@ -91,7 +92,8 @@ int imageScale (const juce::Image& image)
 
 bool Fonts::load()
 {
-    return loadTypeface (regularFontFile, regular) && loadTypeface (boldFontFile, bold);
+    return loadTypeface (regularFontFile, regular) && loadTypeface (boldFontFile, bold)
+        && loadTypeface (labelFontFile, label);
 }
 
 const Fonts& fonts()

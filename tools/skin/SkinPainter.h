@@ -37,6 +37,7 @@ struct Fonts
 {
     juce::Font regular;
     juce::Font bold;
+    juce::Font label;   // Liberation Sans (fonts-liberation2): the plug-in's label face, for previews
 
     // Returns false when a font file is missing.
     bool load();

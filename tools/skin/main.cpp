@@ -1,6 +1,8 @@
 // dunskara-skin OUTDIR
 //     Draws the 21 skin images and writes them as OUTDIR/NAME.png, and draws them again
 //     at twice the size each way (for screens scaled above 100 %) as OUTDIR/2x/NAME.png.
+// dunskara-skin --check OUTDIR REFDIR
+//     Draws both sets into OUTDIR and compares them pixel for pixel with REFDIR's.
 // dunskara-skin --sheet FILE
 //     Writes the control images enlarged side by side.
 // dunskara-skin --preview FILE [X Y W H SCALE]
@@ -125,6 +127,50 @@ int writeAll (const juce::File& directory)
     return failures == 0 ? 0 : 1;
 }
 
+// Draws every image into `directory` and compares it, decoded, pixel for pixel with
+// the committed one in `reference`: the art in resources/ must be what this program
+// draws from the shared layout.
+int checkAgainst (const juce::File& directory, const juce::File& reference)
+{
+    if (writeAll (directory) != 0)
+        return 1;
+
+    int failures = 0;
+    for (const char* set : { "", "2x/" })
+    for (const auto& expected : expectedImages)
+    {
+        const auto name = set + juce::String (expected.name) + ".png";
+        const auto drawn = juce::ImageFileFormat::loadFrom (directory.getChildFile (name)).convertedToFormat (juce::Image::ARGB);
+        const auto committed = juce::ImageFileFormat::loadFrom (reference.getChildFile (name)).convertedToFormat (juce::Image::ARGB);
+
+        if (! committed.isValid() || committed.getBounds() != drawn.getBounds())
+        {
+            std::fprintf (stderr, "dunskara-skin: %s: missing or of another size in %s\n", name.toRawUTF8(),
+                          reference.getFullPathName().toRawUTF8());
+            ++failures;
+            continue;
+        }
+
+        int differing = 0;
+        juce::Point<int> first;
+        for (int y = 0; y < drawn.getHeight(); ++y)
+            for (int x = 0; x < drawn.getWidth(); ++x)
+                if (drawn.getPixelAt (x, y).getARGB() != committed.getPixelAt (x, y).getARGB() && differing++ == 0)
+                    first = { x, y };
+
+        if (differing > 0)
+        {
+            std::fprintf (stderr, "dunskara-skin: %s: %d pixels differ from the committed image, first at %d, %d\n",
+                          name.toRawUTF8(), differing, first.x, first.y);
+            ++failures;
+        }
+    }
+
+    if (failures > 0)
+        std::fprintf (stderr, "dunskara-skin: redraw the skin: dunskara-skin %s\n", reference.getFullPathName().toRawUTF8());
+    return failures == 0 ? 0 : 1;
+}
+
 //==============================================================================
 // Preview: the window as the plug-in shows it, with sample values and label texts.
 void drawFrame (juce::Graphics& g, const juce::Image& strip, int frameHeight, int frame, juce::Point<int> at)
@@ -141,8 +187,8 @@ void drawKnobAt (juce::Graphics& g, const juce::Image& strip, int size, double p
 void drawLabel (juce::Graphics& g, const juce::String& text, juce::Rectangle<int> area, float height, juce::Colour colour,
                 juce::Justification justification = juce::Justification::centred)
 {
-    // The plug-in asks for Arial, which falls back to the system's sans serif here.
-    g.setFont (skinpaint::fonts().regular.withHeight (height));
+    // The plug-in asks for Arial and draws it in Liberation Sans.
+    g.setFont (skinpaint::fonts().label.withHeight (height));
     g.setColour (colour);
     g.drawFittedText (text, area.reduced (3, 1), justification, 1, 0.7f);
 }
@@ -297,7 +343,7 @@ int main (int argc, char** argv)
 
     if (! check.load())
     {
-        std::fprintf (stderr, "dunskara-skin: the DejaVu Sans fonts (package fonts-dejavu-core) are missing\n");
+        std::fprintf (stderr, "dunskara-skin: the DejaVu Sans or Liberation Sans fonts (packages fonts-dejavu-core, fonts-liberation2) are missing\n");
         return 1;
     }
 
@@ -309,9 +355,13 @@ int main (int argc, char** argv)
     if (args.size() >= 2 && args[0] == "--preview" && (args.size() == 2 || args.size() == 7))
         return writePreview (cwd.getChildFile (args[1]), juce::StringArray (args.begin() + 2, args.size() - 2));
 
+    if (args.size() == 3 && args[0] == "--check")
+        return checkAgainst (cwd.getChildFile (args[1]), cwd.getChildFile (args[2]));
+
     if (args.size() == 1 && ! args[0].startsWith ("-"))
         return writeAll (cwd.getChildFile (args[0]));
 
-    std::fprintf (stderr, "usage: dunskara-skin OUTDIR\n       dunskara-skin --preview FILE [X Y W H SCALE]\n");
+    std::fprintf (stderr, "usage: dunskara-skin OUTDIR\n       dunskara-skin --check OUTDIR REFDIR\n"
+                          "       dunskara-skin --preview FILE [X Y W H SCALE]\n");
     return 2;
 }

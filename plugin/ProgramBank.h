@@ -16,7 +16,14 @@ public:
     void setValue (int program, int index, float value) noexcept;
 
     juce::String getName (int program) const;
-    void setName (int program, const juce::String& newName);
+    void setName (int program, const juce::String& newName); // stores sanitiseName (newName)
+
+    // Names are kept as text that XML 1.0 can hold, so that the saved state always reads
+    // back: a character XML cannot carry (a control other than tab, newline and carriage
+    // return, a surrogate, U+FFFE, U+FFFF, anything beyond U+10FFFF) becomes U+FFFD, and
+    // a name is cut after maxNameLength characters. Clean names come back unchanged.
+    static constexpr int maxNameLength = 256;
+    static juce::String sanitiseName (const juce::String& name);
 
     static bool isValidProgram (int program) noexcept { return program >= 0 && program < params::numPrograms; }
 

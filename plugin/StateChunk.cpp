@@ -1,9 +1,14 @@
 // The saved state: the whole program bank as one XML element in JUCE's binary wrapping.
 #include "plugin/VarnocAudioProcessor.h"
 
+#include "plugin/ChunkReader.h"
+#include "plugin/NumberText.h"
+
+#include <array>
 #include <cmath>
 #include <cstdio>
-#include <map>
+#include <optional>
+#include <unordered_map>
 
 namespace
 {
@@ -24,26 +29,96 @@ namespace
         return text;
     }
 
-    // Attribute names are matched without regard to letter case; the first of several
-    // names that differ only in case wins.
-    class AttributeLookup
+    // The current program, saved after the bank so that the 360 attributes before it
+    // stay as they always were.
+    const char* const programAttribute = "currentProgram";
+
+    // Where an attribute of the chunk goes: a program's name, one of its values, or the
+    // current program. Keys are lower case: names match without regard to letter case.
+    constexpr int nameSlots = params::numPrograms;
+    constexpr int valueSlots = params::numPrograms * params::numParameters;
+    constexpr int programSlot = nameSlots + valueSlots;
+    constexpr int numSlots = programSlot + 1;
+
+    int nameSlot (int program) noexcept             { return program; }
+    int valueSlot (int program, int index) noexcept { return nameSlots + program * params::numParameters + index; }
+
+    const std::unordered_map<juce::String, int>& slotsByName()
     {
-    public:
-        explicit AttributeLookup (const juce::XmlElement& element)
+        static const auto slots = []
         {
-            for (int i = 0; i < element.getNumAttributes(); ++i)
-                values.emplace (element.getAttributeName (i).toLowerCase(), element.getAttributeValue (i));
-        }
+            std::unordered_map<juce::String, int> map;
+            for (int p = 0; p < params::numPrograms; ++p)
+            {
+                map.emplace (nameAttribute (p).toLowerCase(), nameSlot (p));
+                for (int i = 0; i < params::numParameters; ++i)
+                    map.emplace (valueAttribute (p, i).toLowerCase(), valueSlot (p, i));
+            }
+            map.emplace (juce::String (programAttribute).toLowerCase(), programSlot);
+            return map;
+        }();
+        return slots;
+    }
 
-        const juce::String* find (const juce::String& attributeName) const
+    // The text of each slot's attribute; of several names that differ only in case, the
+    // first in the document wins. One pass over the attributes.
+    std::array<const juce::String*, numSlots> findAttributes (const chunk::Element& element)
+    {
+        std::array<const juce::String*, numSlots> texts {};
+        const auto& slots = slotsByName();
+        for (const auto& [name, value] : element.attributes)
         {
-            const auto it = values.find (attributeName.toLowerCase());
-            return it != values.end() ? &it->second : nullptr;
+            const auto it = slots.find (name.toLowerCase());
+            if (it != slots.end() && texts[(size_t) it->second] == nullptr)
+                texts[(size_t) it->second] = &value;
         }
+        return texts;
+    }
 
-    private:
-        std::map<juce::String, juce::String> values;
+    // The current program is only taken from a plain decimal 0 to 9.
+    std::optional<int> readProgram (const juce::String* text)
+    {
+        if (text == nullptr || text->isEmpty() || text->length() > 3 || ! text->containsOnly ("0123456789"))
+            return {};
+        const int program = text->getIntValue();
+        return ProgramBank::isValidProgram (program) ? std::optional<int> (program) : std::nullopt;
+    }
+
+    // What a chunk changes, decoded in full before anything is applied.
+    struct BankUpdate
+    {
+        std::optional<juce::String> names[params::numPrograms];
+        std::optional<float> values[params::numPrograms][params::numParameters];
+        std::optional<int> program;
     };
+
+    BankUpdate decode (const chunk::Element& element)
+    {
+        const auto texts = findAttributes (element);
+        BankUpdate update;
+
+        for (int p = 0; p < params::numPrograms; ++p)
+        {
+            if (const auto* name = texts[(size_t) nameSlot (p)])
+                update.names[p] = ProgramBank::sanitiseName (*name);
+
+            for (int i = 0; i < params::numParameters; ++i)
+            {
+                const auto* text = texts[(size_t) valueSlot (p, i)];
+                if (text == nullptr)
+                    continue;
+
+                // A text that is no number reads as 0; a non-finite one (or one beyond the
+                // float range) is ignored so that the program keeps its value.
+                const auto value = static_cast<float> (numbertext::readDouble (*text));
+                if (std::isfinite (value))
+                    update.values[p][i] = value;
+            }
+        }
+
+        update.program = readProgram (texts[(size_t) programSlot]);
+        return update;
+    }
 } // namespace
 
 void VarnocAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
@@ -61,6 +136,7 @@ void VarnocAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
             root.setAttribute (valueAttribute (p, i), formatValue (value));
         }
     }
+    root.setAttribute (programAttribute, current);
 
     destData.reset();
     copyXmlToBinary (root, destData);
@@ -71,30 +147,27 @@ void VarnocAudioProcessor::setStateInformation (const void* data, int sizeInByte
     if (data == nullptr || sizeInBytes <= 0)
         return;
 
-    const auto root = getXmlFromBinary (data, sizeInBytes);
-    if (root == nullptr || ! root->getTagName().equalsIgnoreCase (rootTag))
+    // The whole chunk is checked and decoded first: one that is unusable in any way
+    // changes nothing.
+    const auto element = chunk::readChunk (data, static_cast<size_t> (sizeInBytes));
+    if (! element || ! element->tag.equalsIgnoreCase (rootTag))
         return;
 
-    const AttributeLookup attributes (*root);
+    const auto update = decode (*element);
 
     for (int p = 0; p < params::numPrograms; ++p)
     {
-        if (const auto* programName = attributes.find (nameAttribute (p)))
-            programBank->setName (p, *programName);
+        if (update.names[p])
+            programBank->setName (p, *update.names[p]);
 
         for (int i = 0; i < params::numParameters; ++i)
-        {
-            const auto* text = attributes.find (valueAttribute (p, i));
-            if (text == nullptr)
-                continue;
-
-            // A text that is no number reads as 0; a non-finite one (or one beyond the
-            // float range) is ignored so that the program keeps its value.
-            const auto value = static_cast<float> (text->getDoubleValue());
-            if (std::isfinite (value))
-                programBank->setValue (p, i, value);
-        }
+            if (update.values[p][i])
+                programBank->setValue (p, i, *update.values[p][i]);
     }
+
+    // A chunk without a usable current program leaves the current program as it was.
+    if (update.program)
+        currentProgram.store (*update.program);
 
     const int current = currentProgram.load();
     for (int i = 0; i < params::numParameters; ++i)

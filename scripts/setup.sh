@@ -10,6 +10,7 @@ packages=(
   libx11-dev libxext-dev libxinerama-dev libxrandr-dev libxcursor-dev libgl-dev
   libcurl4-gnutls-dev libgtk-3-dev
   lv2-dev lilv-utils liblilv-dev
+  libexpat1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core fonts-liberation2
 )

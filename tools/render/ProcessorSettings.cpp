@@ -1,5 +1,6 @@
 #include "tools/render/ProcessorSettings.h"
 
+#include "plugin/ChunkReader.h"
 #include "plugin/VarnocAudioProcessor.h"
 #include "tools/render/AudioFiles.h"
 #include "tools/render/DemoMix.h"
@@ -11,19 +12,6 @@ namespace render
 namespace
 {
     const char* const stateTag = "MYPLUGINSETTINGS";
-    constexpr juce::uint32 xmlChunkMagic = 0x21324356; // JUCE's copyXmlToBinary framing
-
-    // The 8-byte header (magic, text length) and all of the text it announces: the
-    // processor's loader would parse a cut-off text as far as it goes.
-    bool hasCompleteFraming (const juce::MemoryBlock& chunk)
-    {
-        if (chunk.getSize() <= 8)
-            return false;
-        const auto* bytes = static_cast<const char*> (chunk.getData());
-        const auto textLength = juce::ByteOrder::littleEndianInt (bytes + 4);
-        return juce::ByteOrder::littleEndianInt (bytes) == xmlChunkMagic
-            && textLength > 0 && textLength <= chunk.getSize() - 8;
-    }
 } // namespace
 
 juce::Result readStateChunk (const juce::File& file, juce::MemoryBlock& chunk)
@@ -37,14 +25,17 @@ juce::Result readStateChunk (const juce::File& file, juce::MemoryBlock& chunk)
     if (! file.loadFileAsData (chunk))
         return juce::Result::fail ("cannot read state file " + path);
 
-    if (! hasCompleteFraming (chunk))
+    // The processor's own strict reader decides, so a file is refused here exactly
+    // when the plug-in would ignore it.
+    const auto text = chunk::unwrapText (chunk.getData(), chunk.getSize());
+    if (! text.has_value())
         return juce::Result::fail ("damaged state file (bad framing or cut short): " + path);
 
-    const auto xml = juce::AudioProcessor::getXmlFromBinary (chunk.getData(), static_cast<int> (chunk.getSize()));
-    if (xml == nullptr)
+    const auto element = chunk::parseElement (*text);
+    if (! element.has_value())
         return juce::Result::fail ("damaged state file (unreadable XML): " + path);
-    if (! xml->getTagName().equalsIgnoreCase (stateTag))
-        return juce::Result::fail ("state file holds <" + xml->getTagName() + ">, not DUNSKARA settings: " + path);
+    if (! element->tag.equalsIgnoreCase (stateTag))
+        return juce::Result::fail ("state file holds <" + element->tag + ">, not DUNSKARA settings: " + path);
     return juce::Result::ok();
 }
 

@@ -494,7 +494,6 @@ TEST_F (Vst2Binary, HostSizesAndRatesThatCannotWorkAreIgnored)
     EXPECT_TRUE (allFinite (output[0]) && allFinite (output[1]));
 
     // What was ignored is what a host that never sent those calls gets.
-    Reference reference (1024);
     auto unannounced = loadPlugin();
     ASSERT_NE (unannounced->instantiateAndOpen(), nullptr);
     unannounced->dispatch (Vst2::effMainsChanged, 0, 1);

@@ -77,7 +77,8 @@ Slot* addInstance (Vst2::AEffect* effect, Instance* instance) noexcept;
 // Marks the slot free; the instance is the caller's to delete.
 void removeInstance (Slot& slot) noexcept;
 
-// Audio-side bracket around a callback; enter() gives the live instance or null.
+// Brackets each audio callback: enterAudio gives the live instance or null, and
+// leaveAudio must follow either way.
 Instance* enterAudio (Slot& slot, Vst2::AEffect* effect) noexcept;
 void leaveAudio (Slot& slot) noexcept;
 

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -602,6 +604,50 @@ TEST (Vst2Entry, TheLegacyEntryIsGuardedToo)
     auto output = filled (64 * 16, 1.0f);
     auto out = pointers (output);
     ASSERT_TRUE (host->processReplacing (nullptr, out.data(), 64 * 16));
+    EXPECT_TRUE (allFinite (output[0]) && allFinite (output[1]));
+}
+
+// A host whose audio thread keeps running while another thread suspends, re-prepares
+// and closes: JUCE is never entered while it changes state, nor after the close.
+TEST (Vst2Entry, AudioRacingSuspendResumeAndCloseIsAbsorbed)
+{
+    auto host = loadPlugin();
+    auto* effect = host->instantiateAndOpen();
+    ASSERT_NE (effect, nullptr);
+    host->resume (44100.0, 64);
+
+    const auto process = effect->processReplacing;  // what a host keeps after the close
+    auto input = testInput (256);
+    auto output = filled (256, 0.0f);
+    std::atomic<bool> stop { false };
+    std::atomic<int> blocks { 0 };
+
+    std::thread audio ([&]
+    {
+        auto in = pointers (input);
+        auto out = pointers (output);
+
+        while (! stop.load())
+        {
+            process (effect, in.data(), out.data(), 256);
+            blocks.fetch_add (1);
+        }
+    });
+
+    for (int i = 0; i < 20; ++i)
+    {
+        host->suspend();
+        host->resume (44100.0, 32 + 7 * i);
+    }
+
+    host->close();
+    const int atClose = blocks.load();
+
+    while (blocks.load() < atClose + 100)
+        std::this_thread::yield();
+
+    stop.store (true);
+    audio.join();
     EXPECT_TRUE (allFinite (output[0]) && allFinite (output[1]));
 }
 

@@ -304,6 +304,25 @@ TEST_F (Vst2Binary, MonoInputComesOutProcessedOnBothOutputs)
     EXPECT_LT (worst, 1.0e-6f);
 }
 
+TEST (Vst2Entry, RefusesVersionZeroHostsAndAlsoAnswersAsMain)
+{
+    auto host = loadPlugin();
+    ASSERT_TRUE (host->isLibraryLoaded()) << host->getLoadError();
+    host->setHostVersion (0);
+    EXPECT_EQ (host->instantiate(), nullptr);
+    EXPECT_GE (host->countHostCalls (Vst2::audioMasterVersion), 1u);
+
+    host->setHostVersion (Vst2Host::currentHostVersion);
+
+    for (auto entry : { Vst2Host::Entry::vstPluginMain, Vst2Host::Entry::legacyMain })
+    {
+        auto* effect = host->instantiateAndOpen (entry);
+        ASSERT_NE (effect, nullptr);
+        EXPECT_EQ (effect->uniqueID, uniqueId);
+        EXPECT_EQ (effect->numParams, numParameters);
+    }
+}
+
 //==============================================================================
 // Host faults: each of these once crashed inside JUCE's wrapper.
 using Channels = std::vector<std::vector<float>>;
@@ -649,25 +668,6 @@ TEST (Vst2Entry, AudioRacingSuspendResumeAndCloseIsAbsorbed)
     stop.store (true);
     audio.join();
     EXPECT_TRUE (allFinite (output[0]) && allFinite (output[1]));
-}
-
-TEST (Vst2Entry, RefusesVersionZeroHostsAndAlsoAnswersAsMain)
-{
-    auto host = loadPlugin();
-    ASSERT_TRUE (host->isLibraryLoaded()) << host->getLoadError();
-    host->setHostVersion (0);
-    EXPECT_EQ (host->instantiate(), nullptr);
-    EXPECT_GE (host->countHostCalls (Vst2::audioMasterVersion), 1u);
-
-    host->setHostVersion (Vst2Host::currentHostVersion);
-
-    for (auto entry : { Vst2Host::Entry::vstPluginMain, Vst2Host::Entry::legacyMain })
-    {
-        auto* effect = host->instantiateAndOpen (entry);
-        ASSERT_NE (effect, nullptr);
-        EXPECT_EQ (effect->uniqueID, uniqueId);
-        EXPECT_EQ (effect->numParams, numParameters);
-    }
 }
 
 } // namespace

@@ -324,6 +324,15 @@ public:
         return true;
     }
 
+    bool processDoubleReplacing (double** inputs, double** outputs, int numFrames)
+    {
+        if (effect == nullptr || effect->processDoubleReplacing == nullptr)
+            return false;
+
+        effect->processDoubleReplacing (effect, inputs, outputs, numFrames);
+        return true;
+    }
+
     //==========================================================================
     // Record of the calls the plug-in made to the host (any thread).
     std::vector<HostCall> getHostCalls() const

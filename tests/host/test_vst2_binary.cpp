@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -56,6 +59,45 @@ std::vector<float> testSignal (int numFrames, unsigned seed)
 bool allFinite (const std::vector<float>& samples)
 {
     return std::all_of (samples.begin(), samples.end(), [] (float s) { return std::isfinite (s); });
+}
+
+std::string repeat (const std::string& text, int times)
+{
+    std::string result;
+    for (int i = 0; i < times; ++i)
+        result += text;
+    return result;
+}
+
+// Well-formed UTF-8 (RFC 3629), written independently of the plug-in's own check.
+bool isValidUtf8 (const std::string& text)
+{
+    for (size_t i = 0; i < text.size();)
+    {
+        const auto c = (unsigned char) text[i];
+        const size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+
+        if (length == 0 || i + length > text.size())
+            return false;
+
+        uint32_t code = length == 1 ? c : c & (0x7f >> length);
+
+        for (size_t k = 1; k < length; ++k)
+        {
+            const auto next = (unsigned char) text[i + k];
+            if ((next & 0xc0) != 0x80)
+                return false;
+            code = (code << 6) | (next & 0x3f);
+        }
+
+        const uint32_t least[] = { 0, 0, 0x80, 0x800, 0x10000 };
+        if (code < least[length] || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff))
+            return false;
+
+        i += length;
+    }
+
+    return true;
 }
 
 class Vst2Binary : public ::testing::Test
@@ -301,6 +343,353 @@ TEST (Vst2Entry, RefusesVersionZeroHostsAndAlsoAnswersAsMain)
         EXPECT_EQ (effect->uniqueID, uniqueId);
         EXPECT_EQ (effect->numParams, numParameters);
     }
+}
+
+//==============================================================================
+// Host faults: each of these once crashed inside JUCE's wrapper.
+using Channels = std::vector<std::vector<float>>;
+
+// Two channels of test signal, `numFrames` long.
+Channels testInput (int numFrames)
+{
+    return { testSignal (numFrames, 7), testSignal (numFrames, 8) };
+}
+
+Channels filled (int numFrames, float value) { return Channels (2, std::vector<float> ((size_t) numFrames, value)); }
+
+std::vector<float*> pointers (Channels& channels)
+{
+    return { channels[0].data(), channels[1].data() };
+}
+
+// A second, fresh instance driven the well-behaved way: announced-size blocks and
+// distinct buffers. Fault tests compare against what it outputs.
+struct Reference
+{
+    explicit Reference (int blockSize) : block (blockSize)
+    {
+        effect = host->instantiateAndOpen();
+        host->resume (44100.0, blockSize);
+    }
+
+    Channels process (Channels input)
+    {
+        const auto numFrames = (int) input[0].size();
+        Channels output = filled (numFrames, 0.0f);
+
+        for (int offset = 0; offset < numFrames; offset += block)
+        {
+            const int length = std::min (block, numFrames - offset);
+            float* in[] = { input[0].data() + offset, input[1].data() + offset };
+            float* out[] = { output[0].data() + offset, output[1].data() + offset };
+            host->processReplacing (in, out, length);
+        }
+
+        return output;
+    }
+
+    std::unique_ptr<Vst2Host> host = loadPlugin();
+    Vst2::AEffect* effect = nullptr;
+    int block;
+};
+
+TEST_F (Vst2Binary, OpcodesNeedingAPointerAnswerZeroToANullOne)
+{
+    const Vst2::VstInt32 opcodes[] = { Vst2::effGetChunk, Vst2::effSetChunk, Vst2::effCanDo, Vst2::effEditGetRect,
+                         Vst2::effGetInputProperties, Vst2::effGetOutputProperties, Vst2::effGetProgramName,
+                         Vst2::effSetProgramName, Vst2::effGetProgramNameIndexed, Vst2::effGetParamName,
+                         Vst2::effGetParamLabel, Vst2::effGetParamDisplay, Vst2::effGetEffectName,
+                         Vst2::effGetVendorString, Vst2::effGetProductString, Vst2::effString2Parameter,
+                         Vst2::effProcessEvents, Vst2::effGetSpeakerArrangement, Vst2::effSetSpeakerArrangement };
+
+    for (auto opcode : opcodes)
+        EXPECT_EQ (host->dispatch (opcode, 0, 1000, nullptr), 0) << "opcode " << opcode;
+
+    // The speaker opcodes carry a second pointer, the input arrangement, in `value`.
+    Vst2::VstSpeakerArrangement arrangement {};
+    Vst2::VstSpeakerArrangement* out = nullptr;
+    EXPECT_EQ (host->dispatch (Vst2::effGetSpeakerArrangement, 0, 0, &out), 0);
+    EXPECT_EQ (host->dispatch (Vst2::effSetSpeakerArrangement, 0, 0, &arrangement), 0);
+
+    // Nothing was damaged on the way.
+    EXPECT_EQ (host->getEffectName(), "DUNSKARA");
+    EXPECT_EQ (host->getProgramName(), "user1");
+    EXPECT_EQ (setSpeakers (stereo, stereo), 1);
+}
+
+TEST_F (Vst2Binary, ProcessingWhileNotResumedGivesSilence)
+{
+    auto input = testInput (256);
+    auto output = filled (256, 123.0f);
+
+    const auto expectSilence = [&] (const char* when)
+    {
+        output = filled (256, 123.0f);
+        ASSERT_TRUE (host->processReplacing (input, output, 256));
+        for (const auto& channel : output)
+            EXPECT_TRUE (std::all_of (channel.begin(), channel.end(), [] (float s) { return s == 0.0f; })) << when;
+    };
+
+    expectSilence ("before the first resume");
+    host->resume (44100.0, 256);
+    ASSERT_TRUE (host->processReplacing (input, output, 256));
+    EXPECT_NE (output[0], filled (256, 0.0f)[0]);
+    host->suspend();
+    expectSilence ("after suspend");
+
+    // With only some outputs given, those are cleared and nothing else is touched.
+    float* in[] = { input[0].data(), input[1].data() };
+    float* someOut[] = { nullptr, output[1].data() };
+    output[1].assign (256, 5.0f);
+    ASSERT_TRUE (host->processReplacing (in, someOut, 256));
+    EXPECT_EQ (output[1], filled (256, 0.0f)[1]);
+    EXPECT_TRUE (host->processReplacing (nullptr, nullptr, 256));
+}
+
+TEST_F (Vst2Binary, MissingInputsReadAsSilenceAndMissingOutputsAreSkipped)
+{
+    constexpr int frames = 512;
+    host->resume (44100.0, frames);
+    Reference reference (frames);
+
+    // A null input array is two silent inputs.
+    auto output = filled (frames, 9.0f);
+    auto out = pointers (output);
+    ASSERT_TRUE (host->processReplacing (nullptr, out.data(), frames));
+    EXPECT_EQ (output, reference.process (filled (frames, 0.0f)));
+
+    // A null channel is a silent channel; a null output is processed and dropped.
+    auto input = testInput (frames);
+    float* in[] = { input[0].data(), nullptr };
+    output = filled (frames, 9.0f);
+    float* oneOut[] = { nullptr, output[1].data() };
+    ASSERT_TRUE (host->processReplacing (in, oneOut, frames));
+
+    auto expected = reference.process ({ input[0], std::vector<float> (frames, 0.0f) });
+    EXPECT_EQ (output[1], expected[1]);
+    EXPECT_EQ (output[0], filled (frames, 9.0f)[0]);
+
+    // No outputs at all: processed into scratch space, nothing written.
+    ASSERT_TRUE (host->processReplacing (in, nullptr, frames));
+    double* none[] = { nullptr, nullptr };
+    EXPECT_TRUE (host->processDoubleReplacing (none, none, frames));
+    EXPECT_TRUE (host->processDoubleReplacing (nullptr, nullptr, frames));
+}
+
+// Long blocks run in announced-size pieces, so they sound exactly like the same audio
+// handed over in announced-size blocks, also for a length that is no multiple of it.
+TEST_F (Vst2Binary, BlocksLongerThanAnnouncedMatchAnnouncedSizePieces)
+{
+    constexpr int announced = 64, frames = 16 * announced + 37;
+    host->resume (44100.0, announced);
+    Reference reference (announced);
+
+    auto input = testInput (frames);
+    auto output = filled (frames, 0.0f);
+    ASSERT_TRUE (host->processReplacing (input, output, frames));
+    EXPECT_EQ (output, reference.process (input));
+    EXPECT_TRUE (allFinite (output[0]) && allFinite (output[1]));
+}
+
+// Shared and aliased buffers with a block 16 times the announced size: outputs that
+// share one buffer leave the last channel in it, and outputs that overwrite inputs
+// (in place, or crossed over) see the inputs as they were.
+TEST_F (Vst2Binary, SharedAndAliasedBuffersWithA16TimesLongerBlock)
+{
+    constexpr int announced = 128, frames = 16 * announced;
+    host->resume (44100.0, announced);
+    Reference reference (announced);
+
+    const auto input = testInput (frames);
+    const auto expected = reference.process (input);
+    auto copy = input;
+    float* in[] = { copy[0].data(), copy[1].data() };
+
+    std::vector<float> shared ((size_t) frames, 1.0f);
+    float* sharedOut[] = { shared.data(), shared.data() };
+    ASSERT_TRUE (host->processReplacing (in, sharedOut, frames));
+    EXPECT_EQ (copy, input) << "inputs must not be written";
+    EXPECT_EQ (shared, expected[1]);
+
+    // Crossed over: output 0 is input 1's buffer and output 1 is input 0's.
+    auto next = testInput (frames * 2);
+    Channels second { { next[0].begin() + frames, next[0].end() }, { next[1].begin() + frames, next[1].end() } };
+    const auto expectedNext = reference.process (second);
+    auto crossed = second;
+    float* crossedIn[] = { crossed[0].data(), crossed[1].data() };
+    float* crossedOut[] = { crossed[1].data(), crossed[0].data() };
+    ASSERT_TRUE (host->processReplacing (crossedIn, crossedOut, frames));
+    EXPECT_EQ (crossed[1], expectedNext[0]);
+    EXPECT_EQ (crossed[0], expectedNext[1]);
+}
+
+TEST_F (Vst2Binary, HostSizesAndRatesThatCannotWorkAreIgnored)
+{
+    host->dispatch (Vst2::effSetSampleRate, 0, 0, nullptr, std::nanf (""));
+    host->dispatch (Vst2::effSetSampleRate, 0, 0, nullptr, -48000.0f);
+    host->dispatch (Vst2::effSetBlockSize, 0, 0);
+    host->dispatch (Vst2::effSetBlockSize, 0, -512);
+    host->dispatch (Vst2::effMainsChanged, 0, 1);
+
+    auto input = testInput (3000);
+    auto output = filled (3000, 0.0f);
+    ASSERT_TRUE (host->processReplacing (input, output, 3000));
+    EXPECT_TRUE (allFinite (output[0]) && allFinite (output[1]));
+
+    // What was ignored is what a host that never sent those calls gets.
+    auto unannounced = loadPlugin();
+    ASSERT_NE (unannounced->instantiateAndOpen(), nullptr);
+    unannounced->dispatch (Vst2::effMainsChanged, 0, 1);
+    auto expected = filled (3000, 0.0f);
+    ASSERT_TRUE (unannounced->processReplacing (input, expected, 3000));
+    EXPECT_EQ (output, expected);
+}
+
+// Hosts doing undo or A/B compare may hand back the very buffer effGetChunk returned.
+TEST_F (Vst2Binary, SetChunkAcceptsTheBufferGetChunkReturned)
+{
+    host->setParameter (4, 0.125f);
+    void* data = nullptr;
+    const auto size = host->dispatch (Vst2::effGetChunk, 0, 0, &data);
+    ASSERT_GT (size, 0);
+    ASSERT_NE (data, nullptr);
+
+    host->setParameter (4, 0.75f);
+    host->dispatch (Vst2::effSetChunk, 0, size, data);
+    EXPECT_EQ (host->getParameter (4), 0.125f);
+
+    // Sizes no real chunk has change nothing.
+    EXPECT_EQ (host->dispatch (Vst2::effSetChunk, 0, -1, data), 0);
+    EXPECT_EQ (host->dispatch (Vst2::effSetChunk, 0, 0, data), 0);
+    EXPECT_EQ (host->getParameter (4), 0.125f);
+}
+
+// Names arrive as raw bytes: UTF-8 where they are valid UTF-8, Latin-1 otherwise,
+// at most 24 bytes; they leave as UTF-8 cut at a character boundary.
+TEST_F (Vst2Binary, ProgramNamesAreReadAsUtf8OrLatin1AndGivenBackAsUtf8)
+{
+    const auto setName = [&] (std::string bytes)
+    {
+        bytes.push_back ('\0');
+        host->dispatch (Vst2::effSetProgramName, 0, 0, bytes.data());
+    };
+
+    const std::pair<std::string, std::string> names[] = {
+        { "\xc3\x9c" "berbass", "\xc3\x9c" "berbass" },             // UTF-8 stays as it is
+        { "\xc4rger", "\xc3\x84rger" },                             // Latin-1 becomes UTF-8
+        { "\xe2\x82\xac 5", "\xe2\x82\xac 5" },
+        { "\xed\xa0\x80x", "\xc3\xad\xc2\xa0\xc2\x80x" },           // a surrogate is no UTF-8
+        { "\xc0\xafx", "\xc3\x80\xc2\xafx" },                       // nor is an overlong form
+        { std::string (30, 'n'), std::string (24, 'n') },           // 24 bytes at most
+        // 25 bytes: the cut splits the last character, which is dropped.
+        { "a" + repeat ("\xc3\x9c", 12), "a" + repeat ("\xc3\x9c", 11) },
+    };
+
+    for (const auto& [sent, expected] : names)
+    {
+        setName (sent);
+        const auto reply = host->queryString (Vst2::effGetProgramName, 0, 25);
+        EXPECT_EQ (reply.text, expected);
+        EXPECT_FALSE (reply.overran);
+        EXPECT_EQ (host->getProgramNameIndexed (0), expected);
+    }
+
+    // Twenty-four Latin-1 letters need 48 bytes of UTF-8: the reply stops at a whole
+    // character within the 24 bytes.
+    setName (std::string (24, '\xe9'));
+    EXPECT_EQ (host->queryString (Vst2::effGetProgramNameIndexed, 0, 25).text, repeat ("\xc3\xa9", 12));
+    EXPECT_EQ (host->dispatch (Vst2::effGetProgramNameIndexed, numPrograms, 0, std::vector<char> (32).data()), 0);
+}
+
+// Every byte value, in names of up to 24 bytes: each one comes back as valid UTF-8 and
+// survives the chunk into another instance.
+TEST_F (Vst2Binary, ProgramNamesOfEveryByteValueSurviveTheChunk)
+{
+    std::vector<std::string> sent;
+
+    for (int first = 1; first < 256; first += 24)
+    {
+        std::string bytes;
+        for (int b = first; b < std::min (256, first + 24); ++b)
+            bytes.push_back ((char) b);
+        sent.push_back (bytes);
+    }
+
+    ASSERT_LE (sent.size(), (size_t) numPrograms + 1);
+    std::vector<std::string> given;
+
+    for (size_t p = 0; p < sent.size() && p < (size_t) numPrograms; ++p)
+    {
+        host->dispatch (Vst2::effSetProgram, 0, (Vst2::VstIntPtr) p);
+        auto bytes = sent[p] + '\0';
+        host->dispatch (Vst2::effSetProgramName, 0, 0, bytes.data());
+        given.push_back (host->getProgramName());
+        EXPECT_LE (given.back().size(), 24u);
+        EXPECT_TRUE (isValidUtf8 (given.back())) << p;
+    }
+
+    auto other = loadPlugin();
+    ASSERT_NE (other->instantiateAndOpen(), nullptr);
+    other->setChunk (host->getChunk());
+
+    for (size_t p = 0; p < given.size(); ++p)
+        EXPECT_EQ (other->getProgramNameIndexed ((int) p), given[p]) << p;
+}
+
+TEST (Vst2Entry, TheLegacyEntryIsGuardedToo)
+{
+    auto host = loadPlugin();
+    ASSERT_NE (host->instantiateAndOpen (Vst2Host::Entry::legacyMain), nullptr);
+    EXPECT_EQ (host->dispatch (Vst2::effCanDo, 0, 0, nullptr), 0);
+    host->resume (44100.0, 64);
+    auto output = filled (64 * 16, 1.0f);
+    auto out = pointers (output);
+    ASSERT_TRUE (host->processReplacing (nullptr, out.data(), 64 * 16));
+    EXPECT_TRUE (allFinite (output[0]) && allFinite (output[1]));
+}
+
+// A host whose audio thread keeps running while another thread suspends, re-prepares
+// and closes: JUCE is never entered while it changes state, nor after the close.
+TEST (Vst2Entry, AudioRacingSuspendResumeAndCloseIsAbsorbed)
+{
+    auto host = loadPlugin();
+    auto* effect = host->instantiateAndOpen();
+    ASSERT_NE (effect, nullptr);
+    host->resume (44100.0, 64);
+
+    const auto process = effect->processReplacing;  // what a host keeps after the close
+    auto input = testInput (256);
+    auto output = filled (256, 0.0f);
+    std::atomic<bool> stop { false };
+    std::atomic<int> blocks { 0 };
+
+    std::thread audio ([&]
+    {
+        auto in = pointers (input);
+        auto out = pointers (output);
+
+        while (! stop.load())
+        {
+            process (effect, in.data(), out.data(), 256);
+            blocks.fetch_add (1);
+        }
+    });
+
+    for (int i = 0; i < 20; ++i)
+    {
+        host->suspend();
+        host->resume (44100.0, 32 + 7 * i);
+    }
+
+    host->close();
+    const int atClose = blocks.load();
+
+    while (blocks.load() < atClose + 100)
+        std::this_thread::yield();
+
+    stop.store (true);
+    audio.join();
+    EXPECT_TRUE (allFinite (output[0]) && allFinite (output[1]));
 }
 
 } // namespace

@@ -459,7 +459,8 @@ TEST (StateChunk, ValueTextsReadAsJuceReadsThem)
         }
         else
         {
-            const auto length = 1 + random() % 12;
+            // short enough that JUCE's own exponent reading cannot overflow
+            const auto length = 1 + random() % 9;
             for (size_t i = 0; i < length; ++i)
                 t += alphabet[random() % alphabet.size()];
         }
@@ -499,12 +500,14 @@ TEST (StateChunk, ProgramNamesAreStoredAsValidTextAndRoundTrip)
         everyCharacter += juce::String::charToString (c);
 
     const juce::juce_wchar awkward[] = { 0x1, 'a', 0x1f, 0xD800, 'b', 0xDFFF, 0xFFFE, 0xFFFF, 0x10FFFF, 0x110000, 0 };
-    juce::String rawBytes (juce::CharPointer_UTF8 ("x\x80y\xC0\xAF\xED\xA0\x80\xFFz\xC3"));
+    // (A juce::String cannot be built from invalid UTF-8 at all: JUCE's own conversion
+    // overruns its buffer on such bytes, so hosts' bytes are decoded before they get here.)
+    const juce::String accented (juce::CharPointer_UTF8 ("caf\xC3\xA9"));
 
     const juce::String names[] = {
         everyCharacter,
         juce::String (juce::CharPointer_UTF32 (reinterpret_cast<const juce::CharPointer_UTF32::CharType*> (awkward))),
-        rawBytes,
+        accented,
         juce::String::repeatedString ("long", 1000),
         juce::String (juce::CharPointer_UTF8 ("\xC3\x9C")),
         juce::String (juce::CharPointer_UTF8 ("\xE6\x97\xA5\xE6\x9C\xAC")),
@@ -537,6 +540,7 @@ TEST (StateChunk, ProgramNamesAreStoredAsValidTextAndRoundTrip)
     EXPECT_EQ (source.getProgramName (1), juce::String (juce::CharPointer_UTF8 ("\xEF\xBF\xBD" "a\xEF\xBF\xBD\xEF\xBF\xBD" "b"
                                                                                  "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xF4\x8F\xBF\xBF\xEF\xBF\xBD")));
     EXPECT_EQ (source.getProgramName (3), juce::String::repeatedString ("long", 64));
+    EXPECT_EQ (source.getProgramName (2), accented);
     for (int p = 4; p < 8; ++p)
         EXPECT_EQ (source.getProgramName (p), names[p]) << p;
 

@@ -319,9 +319,11 @@ void VarnocAudioProcessor::endMeterBlock (int n) noexcept
 // Non-finite output means that some state was fed non-finite or overflowing audio (a
 // broken upstream plug-in): filter memories and envelopes could hold NaN or enormous
 // values for a long time. Restart them all, so the next clean block comes out clean.
+// Only state is cleared here: coefficients belong to the control threads.
 void VarnocAudioProcessor::recoverFromNonFiniteState() noexcept
 {
     for (auto* filter : { &lowSplitFilter[0], &lowSplitFilter[1], &highSplitFilter[0], &highSplitFilter[1] })
         filter->clearHistory();
-    resetDynamics (getSampleRate());
+    for (auto& unit : bandDynamics)
+        unit->clearState();
 }

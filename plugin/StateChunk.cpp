@@ -48,6 +48,7 @@ namespace
 
 void VarnocAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 {
+    const StateLock lock (stateLock);
     juce::XmlElement root (rootTag);
     const int current = currentProgram.load();
 
@@ -68,6 +69,7 @@ void VarnocAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 
 void VarnocAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
+    const StateLock lock (stateLock);
     if (data == nullptr || sizeInBytes <= 0)
         return;
 

@@ -167,6 +167,8 @@ TEST (ThreadStress, AudioHostAndEditorThreadsTogether)
                 processor.setStateInformation (chunk.getData(), (int) chunk.getSize());
             }
             processor.getCurrentProgram();
+            // Hosts rename from any thread, so the saver below races this too.
+            processor.changeProgramName (random.below (10), juce::String::repeatedString ("y", 1 + random.below (40)));
         }
     });
 

@@ -35,10 +35,18 @@ DynamicsUnit::DynamicsUnit (double initialSampleRate) noexcept
     : sampleRate (initialSampleRate)
 {
     updateCoefficients();
+
+    // Every slot starts as a valid set, whichever one the audio thread reads first.
+    for (auto& set : sets)
+        set = latest;
 }
 
 void DynamicsUnit::updateCoefficients() noexcept
 {
+    // Settings are read under the lock: the last writer to derive sees every setting
+    // stored before it, so concurrent writers never leave a stale mix behind.
+    const std::lock_guard<std::mutex> lock (writerLock);
+
     const float thresholdSetting = settingValue (threshold, 1.0f);
     const float ratioSetting = settingValue (ratio, 0.2f);
     const float outputSetting = settingValue (output, 0.0f);
@@ -98,31 +106,49 @@ void DynamicsUnit::updateCoefficients() noexcept
     const float newDryLevel = static_cast<float> (1.0 - mixSetting);
     const float newTrim = mixSetting * level;
 
-    thresholdLevel.store (newThresholdLevel, relaxed);
-    ratioFactor.store (slope, relaxed);
-    attackCoeff.store (newAttackCoeff, relaxed);
-    releaseCoeff.store (newReleaseCoeff, relaxed);
-    trim.store (newTrim, relaxed);
-    limiterLevel.store (newLimiterLevel, relaxed);
-    gateLevel.store (newGateLevel, relaxed);
-    gateReleaseCoeff.store (newGateReleaseCoeff, relaxed);
-    dryLevel.store (newDryLevel, relaxed);
-    gateAttackCoeff.store (newGateAttackCoeff, relaxed);
-    fullMode.store (full, relaxed);
+    Coefficients& set = sets[spareSet];
+    set.thresholdLevel = newThresholdLevel;
+    set.ratioFactor = slope;
+    set.attackCoeff = newAttackCoeff;
+    set.releaseCoeff = newReleaseCoeff;
+    set.trim = newTrim;
+    set.limiterLevel = newLimiterLevel;
+    set.gateLevel = newGateLevel;
+    set.gateReleaseCoeff = newGateReleaseCoeff;
+    set.dryLevel = newDryLevel;
+    set.gateAttackCoeff = newGateAttackCoeff;
+    set.fullMode = full;
+    latest = set;
+
+    // Hand the complete set over; the one handed back is free to fill next time.
+    spareSet = handedOverSet.exchange (spareSet | freshFlag, std::memory_order_acq_rel) & setIndexMask;
+}
+
+DynamicsUnit::Coefficients DynamicsUnit::coefficients() const noexcept
+{
+    const std::lock_guard<std::mutex> lock (writerLock);
+    return latest;
+}
+
+const DynamicsUnit::Coefficients& DynamicsUnit::takeNewestCoefficients() noexcept
+{
+    if ((handedOverSet.load (relaxed) & freshFlag) != 0)
+        audioSet = handedOverSet.exchange (audioSet, std::memory_order_acq_rel) & setIndexMask;
+    return sets[audioSet];
 }
 
 void DynamicsUnit::reset (double newSampleRate) noexcept
 {
-    for (auto* coefficient : { &thresholdLevel, &ratioFactor, &attackCoeff, &releaseCoeff, &trim,
-                               &limiterLevel, &gateLevel, &gateReleaseCoeff, &dryLevel, &gateAttackCoeff })
-        coefficient->store (0.0f, relaxed);
+    clearState();
+    sampleRate.store (newSampleRate, relaxed);
+    updateCoefficients();
+}
 
+void DynamicsUnit::clearState() noexcept
+{
     envelope = 0.0f;
     peakEnvelope = 0.0f;
     gateGain = 0.0f;
-
-    sampleRate.store (newSampleRate, relaxed);
-    updateCoefficients();
 }
 
 void DynamicsUnit::processStereo (float* left, float* right, int n) noexcept
@@ -130,26 +156,26 @@ void DynamicsUnit::processStereo (float* left, float* right, int n) noexcept
     if (n <= 0 || left == nullptr || right == nullptr)
         return;
 
-    // One consistent read per block; the loops below run on locals only.
-    const float thresholdValue = thresholdLevel.load (relaxed);
-    const float slope = ratioFactor.load (relaxed);
-    const float rise = attackCoeff.load (relaxed);
-    const float fall = 1.0f - releaseCoeff.load (relaxed);
-    const float gain = trim.load (relaxed);
-    const float dry = dryLevel.load (relaxed);
+    // One complete set per block; the loops below run on locals only.
+    const Coefficients& set = takeNewestCoefficients();
+    const float thresholdValue = set.thresholdLevel;
+    const float slope = set.ratioFactor;
+    const float rise = set.attackCoeff;
+    const float fall = 1.0f - set.releaseCoeff;
+    const float gain = set.trim;
+    const float dry = set.dryLevel;
 
     float e = envelope;
     float p = peakEnvelope;
     float q = gateGain;
     float sum = 0.0f;
 
-    if (fullMode.load (relaxed) != 0)
+    if (set.fullMode != 0)
     {
-        const float ceilingSetting = limiterLevel.load (relaxed);
-        const float ceiling = ceilingSetting == 0.0f ? 1000.0f : ceilingSetting;
-        const float gateOpenLevel = gateLevel.load (relaxed);
-        const float gateOpen = gateAttackCoeff.load (relaxed);
-        const float gateClose = gateReleaseCoeff.load (relaxed);
+        const float ceiling = set.limiterLevel == 0.0f ? 1000.0f : set.limiterLevel;
+        const float gateOpenLevel = set.gateLevel;
+        const float gateOpen = set.gateAttackCoeff;
+        const float gateClose = set.gateReleaseCoeff;
 
         for (int i = 0; i < n; ++i)
         {

@@ -4,34 +4,62 @@
 // per-sample coefficients in updateCoefficients; processStereo runs both channels in
 // place with one shared envelope and publishes the block's mean gain.
 //
-// Threads: the settings and the derived coefficients are written by the message
-// thread and read by the audio thread, meanGain the other way round; all of them are
-// relaxed atomics. envelope, peakEnvelope and gateGain belong to the audio thread
-// (and to reset, which the host never runs during a block).
+// Threads: settings are relaxed atomics that any control thread may write. Whoever
+// changes a setting then calls updateCoefficients; those calls are serialised among
+// themselves by a small writer lock and each publishes one complete coefficient set
+// through a triple buffer. The audio thread takes the newest complete set at the start
+// of each block without waiting, so it never sees half of one set and half of another.
+// envelope, peakEnvelope and gateGain belong to the audio thread (and to reset, which
+// the host never runs during a block); meanGain goes the other way, as an atomic.
 
 #include <atomic>
+#include <mutex>
 
 class DynamicsUnit final
 {
 public:
+    // Everything the audio loop needs, derived from the ten settings at once.
+    struct Coefficients
+    {
+        float thresholdLevel = 0.0f;   // linear threshold
+        float ratioFactor = 0.0f;      // slope of the gain computer
+        float attackCoeff = 0.0f;      // share of the gap closed per sample on the rise
+        float releaseCoeff = 0.0f;     // share lost per sample on the fall
+        float trim = 0.0f;             // output level times mix
+        float limiterLevel = 0.0f;     // limiter ceiling, 0 = off
+        float gateLevel = 0.0f;        // gate threshold, 0 = off
+        float gateReleaseCoeff = 0.0f; // gate closing multiplier per sample
+        float dryLevel = 0.0f;         // 1 - mix
+        float gateAttackCoeff = 0.0f;  // share of the gate's gap closed per sample
+        int fullMode = 0;              // limiter, gate or strong/negative ratio in use
+    };
+
     explicit DynamicsUnit (double initialSampleRate = 44100.0) noexcept;
 
     DynamicsUnit (const DynamicsUnit&) = delete;
     DynamicsUnit& operator= (const DynamicsUnit&) = delete;
 
-    // Derives every coefficient and fullMode from the ten settings. A non-finite
-    // setting counts as its default and the others are taken within 0..1.
+    // Derives every coefficient and fullMode from the ten settings and publishes them
+    // as one set. A non-finite setting counts as its default and the others are taken
+    // within 0..1. Any thread but the audio thread; never blocks the audio thread.
     void updateCoefficients() noexcept;
 
-    // Clears coefficients and state (thresholdLevel through gateAttackCoeff), takes the
-    // sample rate and derives the coefficients again; settings and meanGain stay.
+    // The set most recently published by updateCoefficients (not for the audio thread).
+    Coefficients coefficients() const noexcept;
+
+    // Clears the envelopes and the gate, takes the sample rate and derives the
+    // coefficients again; settings and meanGain stay. Not while a block is processed.
     void reset (double newSampleRate) noexcept;
 
+    // Audio thread: restarts the envelopes and the gate from 0 and leaves the
+    // coefficients as they are (used after non-finite audio went through).
+    void clearState() noexcept;
+
     // Processes n samples of both arrays in place (they may be the same array). The
-    // coefficients are read once at the start of the block. Envelopes below 1e-10 are
-    // stored as 0; envelopes that a block left non-finite (after infinite input) are
-    // also restarted from 0, so the next clean block comes out clean. meanGain keeps
-    // its value for an empty block and when the block's mean is not finite.
+    // newest coefficient set is taken once at the start of the block. Envelopes below
+    // 1e-10 are stored as 0; envelopes that a block left non-finite (after infinite
+    // input) are also restarted from 0, so the next clean block comes out clean.
+    // meanGain keeps its value for an empty block and when the block's mean is not finite.
     void processStereo (float* left, float* right, int n) noexcept;
 
     std::atomic<double> sampleRate;          // not used by the formulas: time constants are per sample
@@ -47,19 +75,23 @@ public:
     std::atomic<float> gateRelease { 0.5f };
     std::atomic<float> mix { 1.0f };         // processed share
 
-    std::atomic<float> thresholdLevel { 0.0f };   // linear threshold
-    std::atomic<float> ratioFactor { 0.0f };      // slope of the gain computer
-    float envelope = 0.0f;                        // state: level envelope
-    float peakEnvelope = 0.0f;                    // state: peak envelope for the limiter
-    std::atomic<float> attackCoeff { 0.0f };      // share of the gap closed per sample on the rise
-    std::atomic<float> releaseCoeff { 0.0f };     // share lost per sample on the fall
-    std::atomic<float> trim { 0.0f };             // output level times mix
-    std::atomic<float> limiterLevel { 0.0f };     // limiter ceiling, 0 = off
-    std::atomic<float> gateLevel { 0.0f };        // gate threshold, 0 = off
-    std::atomic<float> gateReleaseCoeff { 0.0f }; // gate closing multiplier per sample
-    std::atomic<float> dryLevel { 0.0f };         // 1 - mix
-    float gateGain = 0.0f;                        // state: gate gain
-    std::atomic<float> gateAttackCoeff { 0.0f };  // share of the gate's gap closed per sample
-    std::atomic<int> fullMode { 0 };              // limiter, gate or strong/negative ratio in use
-    std::atomic<float> meanGain { 1.0f };         // mean per-sample gain of the last block; 1 before any
+    float envelope = 0.0f;                   // state: level envelope
+    float peakEnvelope = 0.0f;               // state: peak envelope for the limiter
+    float gateGain = 0.0f;                   // state: gate gain
+    std::atomic<float> meanGain { 1.0f };    // mean per-sample gain of the last block; 1 before any
+
+private:
+    const Coefficients& takeNewestCoefficients() noexcept;
+
+    // Triple buffer: writers fill sets[spareSet] and swap it with the handed-over set;
+    // the audio thread swaps its own set for the handed-over one when it is fresh.
+    static constexpr unsigned freshFlag = 4;
+    static constexpr unsigned setIndexMask = 3;
+
+    mutable std::mutex writerLock;           // serialises updateCoefficients and coefficients()
+    Coefficients sets[3];
+    Coefficients latest;                     // copy of the last published set (writer lock)
+    unsigned spareSet = 2;                   // writers only (writer lock)
+    std::atomic<unsigned> handedOverSet { 1 }; // index, plus freshFlag until the audio thread takes it
+    unsigned audioSet = 0;                   // audio thread only
 };

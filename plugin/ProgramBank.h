@@ -6,7 +6,8 @@
 
 // Ten programs, each a full set of the 35 parameter values with a name.
 // Values are atomics: hosts write them from automation threads while another
-// thread may be saving the bank.
+// thread may be saving the bank. Names are plain strings: the processor reads and
+// replaces them only under its state lock.
 class ProgramBank final
 {
 public:

@@ -399,8 +399,10 @@ void VarnocAudioProcessor::endMeterBlock (int n) noexcept
 // Non-finite output means that some state was fed non-finite or overflowing audio (a
 // broken upstream plug-in): filter memories and envelopes could hold NaN or enormous
 // values for a long time. Restart them all, so the next clean block comes out clean.
+// Only state is cleared here: coefficients belong to the control threads.
 void VarnocAudioProcessor::recoverFromNonFiniteState() noexcept
 {
     clearSplitFilters();
-    resetDynamics (usableSampleRate (getSampleRate()));
+    for (auto& unit : bandDynamics)
+        unit->clearState();
 }

@@ -123,18 +123,29 @@ namespace
 
 void VarnocAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 {
-    juce::XmlElement root (rootTag);
-    const int current = currentProgram.load();
+    // Only the copy is taken under the lock: building the XML takes a while, and hosts
+    // whose automation reaches setParameter on the audio thread would wait for it.
+    juce::String names[params::numPrograms];
+    float values[params::numPrograms][params::numParameters];
+    int current = 0;
+    {
+        const StateLock lock (stateLock);
+        current = currentProgram.load();
+        for (int p = 0; p < params::numPrograms; ++p)
+        {
+            names[p] = programBank->getName (p);
+            for (int i = 0; i < params::numParameters; ++i)
+                values[p][i] = p == current ? parameterValues[i].load (std::memory_order_relaxed)
+                                            : programBank->getValue (p, i);
+        }
+    }
 
+    juce::XmlElement root (rootTag);
     for (int p = 0; p < params::numPrograms; ++p)
     {
-        root.setAttribute (nameAttribute (p), programBank->getName (p));
+        root.setAttribute (nameAttribute (p), names[p]);
         for (int i = 0; i < params::numParameters; ++i)
-        {
-            const float value = p == current ? parameterValues[i].load (std::memory_order_relaxed)
-                                             : programBank->getValue (p, i);
-            root.setAttribute (valueAttribute (p, i), formatValue (value));
-        }
+            root.setAttribute (valueAttribute (p, i), formatValue (values[p][i]));
     }
     root.setAttribute (programAttribute, current);
 
@@ -155,25 +166,30 @@ void VarnocAudioProcessor::setStateInformation (const void* data, int sizeInByte
 
     const auto update = decode (*element);
 
-    for (int p = 0; p < params::numPrograms; ++p)
     {
-        if (update.names[p])
-            programBank->setName (p, *update.names[p]);
+        const StateLock lock (stateLock);
 
+        for (int p = 0; p < params::numPrograms; ++p)
+        {
+            if (update.names[p])
+                programBank->setName (p, *update.names[p]);
+
+            for (int i = 0; i < params::numParameters; ++i)
+                if (update.values[p][i])
+                    programBank->setValue (p, i, *update.values[p][i]);
+        }
+
+        // A chunk without a usable current program leaves the current program as it was.
+        if (update.program)
+            currentProgram.store (*update.program);
+
+        const int current = currentProgram.load();
         for (int i = 0; i < params::numParameters; ++i)
-            if (update.values[p][i])
-                programBank->setValue (p, i, *update.values[p][i]);
+            parameterValues[i].store (programBank->getValue (current, i), std::memory_order_relaxed);
+
+        applyAllParameters();
     }
 
-    // A chunk without a usable current program leaves the current program as it was.
-    if (update.program)
-        currentProgram.store (*update.program);
-
-    const int current = currentProgram.load();
-    for (int i = 0; i < params::numParameters; ++i)
-        parameterValues[i].store (programBank->getValue (current, i), std::memory_order_relaxed);
-
-    applyAllParameters();
     sendChangeMessage();
-    askHostToRereadValues();
+    askHostToRereadValues(); // calls out to the host: outside the lock
 }

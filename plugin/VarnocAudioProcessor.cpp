@@ -130,12 +130,17 @@ void VarnocAudioProcessor::setParameter (int index, float newValue)
     if (! params::isValidIndex (index) || ! std::isfinite (newValue))
         return;
 
-    if (newValue == parameterValues[index].load (std::memory_order_relaxed))
-        return;
+    {
+        // The live value, the bank row and the signal chain change together, so that a
+        // program change or chunk load on another thread cannot slip in between.
+        const StateLock lock (stateLock);
+        if (newValue == parameterValues[index].load (std::memory_order_relaxed))
+            return;
 
-    parameterValues[index].store (newValue, std::memory_order_relaxed);
-    programBank->setValue (currentProgram.load(), index, newValue);
-    params::applyToProcessor (*this, index, newValue);
+        parameterValues[index].store (newValue, std::memory_order_relaxed);
+        programBank->setValue (currentProgram.load(), index, newValue);
+        params::applyToProcessor (*this, index, newValue);
+    }
 
     sendChangeMessage(); // only posts when someone listens
 }
@@ -155,6 +160,7 @@ int VarnocAudioProcessor::getNumPrograms() { return params::numPrograms; }
 
 int VarnocAudioProcessor::getCurrentProgram()
 {
+    const StateLock lock (stateLock);
     const int program = currentProgram.load();
     for (int i = 0; i < params::numParameters; ++i)
         programBank->setValue (program, i, parameterValues[i].load (std::memory_order_relaxed));
@@ -166,22 +172,28 @@ void VarnocAudioProcessor::setCurrentProgram (int index)
     if (! ProgramBank::isValidProgram (index))
         return;
 
-    for (int i = 0; i < params::numParameters; ++i)
-        parameterValues[i].store (programBank->getValue (index, i), std::memory_order_relaxed);
-    currentProgram.store (index);
+    {
+        const StateLock lock (stateLock);
+        for (int i = 0; i < params::numParameters; ++i)
+            parameterValues[i].store (programBank->getValue (index, i), std::memory_order_relaxed);
+        currentProgram.store (index);
 
-    applyAllParameters();
+        applyAllParameters();
+    }
     sendChangeMessage();
     askHostToRereadValues();
 }
 
 const juce::String VarnocAudioProcessor::getProgramName (int index)
 {
+    // The copy is taken under the lock: a rename on another thread frees the old text.
+    const StateLock lock (stateLock);
     return programBank->getName (index);
 }
 
 void VarnocAudioProcessor::changeProgramName (int index, const juce::String& newName)
 {
+    const StateLock lock (stateLock);
     programBank->setName (index, newName);
 }
 

@@ -10,6 +10,7 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 // The processor that hosts talk to: identity, the 35 parameters, ten programs,
@@ -18,7 +19,11 @@
 // Threads: processBlock runs on the audio thread under the callback lock; parameter,
 // program and state calls come from host threads; the editor runs on the message
 // thread. Every value that the signal chain reads and another thread writes is an
-// atomic (relaxed is enough: each is an independent scalar picked up per block).
+// atomic (relaxed is enough: each is an independent scalar picked up per block); each
+// dynamics unit publishes its coefficients as one set (see DynamicsUnit). The host's
+// state operations (parameter and bank writes, program change and rename, chunk save
+// and load) are serialised among host and message threads by stateLock; the audio
+// callback never takes it.
 class VarnocAudioProcessor final : public juce::AudioProcessor,
                                    public juce::ChangeBroadcaster
 {
@@ -138,6 +143,13 @@ private:
     // (no gesture and no per-value change, so nothing is recorded as automation). Calls
     // out to the host synchronously: only once the state work is done.
     void askHostToRereadValues();
+
+    // Held by every state operation for its whole length. Recursive, so that one state
+    // operation may call another (a chunk load that switches programs, a host that asks
+    // for a program name from inside a callback) without deadlocking. Never held while
+    // taking the callback lock, and never taken by processBlock.
+    using StateLock = std::lock_guard<std::recursive_mutex>;
+    std::recursive_mutex stateLock;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VarnocAudioProcessor)
 };

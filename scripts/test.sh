@@ -2,7 +2,8 @@
 # Sets up, builds and runs every test: once in a release build (unit tests, the tests
 # that load the built VST2, VST3 and LV2 plug-ins, the renderer's tests), once more
 # with AddressSanitizer and UndefinedBehaviorSanitizer (unit tests and the VST2 plug-in
-# with its host tests).
+# with its host tests), and the unit tests once more with ThreadSanitizer, the thread
+# stress test running longer there.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
@@ -20,3 +21,11 @@ configure "$root/build-sanitize" -DDUNSKARA_SANITIZE=ON -DDUNSKARA_PLUGINS=ON -D
   -DDUNSKARA_BENCH=OFF -DDUNSKARA_TOOLS=OFF
 cmake --build "$root/build-sanitize" -j"$jobs"
 (cd "$root/build-sanitize" && ctest --output-on-failure --no-tests=error -j"$jobs")
+
+# ThreadSanitizer: the unit tests only (no plug-in formats, tools or benchmarks). Any
+# report fails the test that caused it.
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+configure "$root/build-tsan" -DDUNSKARA_TSAN=ON -DDUNSKARA_PLUGINS=OFF \
+  -DDUNSKARA_BENCH=OFF -DDUNSKARA_TOOLS=OFF
+cmake --build "$root/build-tsan" -j"$jobs" --target dunskara_tests
+(cd "$root/build-tsan" && DUNSKARA_STRESS_SECONDS=5 ctest --output-on-failure --no-tests=error -j"$jobs")

@@ -147,8 +147,8 @@ TEST_P (BandPanelTest, EachKnobAndFaderSetsItsParameterLabelAndDspValue)
     }
 
     // The coefficients are re-derived; stage 2 and the other bands keep their settings.
-    EXPECT_FLOAT_EQ (stage1().dryLevel.load(), 0.71f);
-    EXPECT_EQ (stage1().fullMode.load(), 1);
+    EXPECT_FLOAT_EQ (stage1().coefficients().dryLevel, 0.71f);
+    EXPECT_EQ (stage1().coefficients().fullMode, 1);
     EXPECT_EQ (stage2().release.load(), 0.6f);
     EXPECT_EQ (stage2().ratio.load(), 0.2f);
     EXPECT_EQ (processor.bandDynamics[(size_t) otherBand]->attack.load(), otherAttack);

@@ -126,34 +126,26 @@ std::optional<juce::File> RenderOptions::dryFile() const
     return output.getSiblingFile (output.getFileNameWithoutExtension() + "-dry" + output.getFileExtension());
 }
 
-std::optional<float> parseUnitValue (const juce::String& text)
+namespace
 {
-    const auto utf8 = text.trim().toStdString();
-    if (utf8.empty())
-        return std::nullopt;
+    // The whole text as one finite decimal number within [lowest, highest], or nothing.
+    std::optional<float> parseNumberWithin (const juce::String& text, double lowest, double highest)
+    {
+        const auto utf8 = text.trim().toStdString();
+        if (utf8.empty())
+            return std::nullopt;
 
-    char* end = nullptr;
-    errno = 0;
-    const double value = std::strtod (utf8.c_str(), &end);
-    if (end != utf8.c_str() + utf8.size() || errno != 0 || ! std::isfinite (value)
-        || value < 0.0 || value > 1.0)
-        return std::nullopt;
-    return static_cast<float> (value);
-}
+        char* end = nullptr;
+        errno = 0;
+        const double value = std::strtod (utf8.c_str(), &end);
+        if (end != utf8.c_str() + utf8.size() || errno != 0 || ! (value >= lowest && value <= highest))
+            return std::nullopt;
+        return static_cast<float> (value);
+    }
+} // namespace
 
-std::optional<float> parseScale (const juce::String& text)
-{
-    const auto utf8 = text.trim().toStdString();
-    if (utf8.empty())
-        return std::nullopt;
-
-    char* end = nullptr;
-    errno = 0;
-    const double value = std::strtod (utf8.c_str(), &end);
-    if (end != utf8.c_str() + utf8.size() || errno != 0 || ! (value >= 0.25 && value <= 4.0))
-        return std::nullopt;
-    return static_cast<float> (value);
-}
+std::optional<float> parseUnitValue (const juce::String& text) { return parseNumberWithin (text, 0.0, 1.0); }
+std::optional<float> parseScale (const juce::String& text)     { return parseNumberWithin (text, 0.25, 4.0); }
 
 std::optional<int> parseInteger (const juce::String& text)
 {

@@ -70,10 +70,9 @@ VarnocAudioProcessorEditor::VarnocAudioProcessorEditor (VarnocAudioProcessor& pr
     powerButton->setClickingTogglesState (true);
     powerButton->setToggleState (owner().getParameter (params::mainOnOff) > 0.0f, juce::dontSendNotification);
 
-    owner().addChangeListener (this);
-
     setSize (editorWidth, editorHeight);
     refreshFromProcessor();
+    startTimer (changePollIntervalMs);
 }
 
 VarnocAudioProcessorEditor::~VarnocAudioProcessorEditor()
@@ -96,7 +95,7 @@ VarnocAudioProcessorEditor::~VarnocAudioProcessorEditor()
     highFrequencySelector.reset();
     powerButton.reset();
 
-    owner().removeChangeListener (this);
+    stopTimer();
     backgroundImage = {};
     setLookAndFeel (nullptr);
 }
@@ -202,11 +201,12 @@ void VarnocAudioProcessorEditor::sliderDragEnded (juce::Slider* slider)
     gestures.dragEnded (parameterOfSlider (slider));
 }
 
-void VarnocAudioProcessorEditor::writeToSignalChain (int index, float v)
+void VarnocAudioProcessorEditor::writeToSignalChain (int index)
 {
-    // The same conversion the processor applies to host changes, so that the two can
-    // never disagree (crossovers are bounded below at the lowest drag position).
-    params::applyToProcessor (owner(), index, v);
+    // From the live value, with the conversion the processor applies to host changes, so
+    // that the two can never disagree (crossovers are bounded below at the lowest drag
+    // position) and a value automated meanwhile is never overwritten by an older one.
+    owner().applyParameter (index);
 }
 
 void VarnocAudioProcessorEditor::sliderValueChanged (juce::Slider* slider)
@@ -216,21 +216,21 @@ void VarnocAudioProcessorEditor::sliderValueChanged (juce::Slider* slider)
         const auto v = static_cast<float> (inputGainSlider->getValue());
         reportParameter (params::mainInGain, v);
         inputGainLabel->setText (display::inputGainText (v), juce::dontSendNotification);
-        writeToSignalChain (params::mainInGain, v);
+        writeToSignalChain (params::mainInGain);
     }
     else if (slider == makeUpGainSlider.get())
     {
         const auto v = static_cast<float> (makeUpGainSlider->getValue());
         reportParameter (params::makeUpGain, v);
         makeUpGainLabel->setText (display::makeUpGainText (v), juce::dontSendNotification);
-        writeToSignalChain (params::makeUpGain, v);
+        writeToSignalChain (params::makeUpGain);
     }
     else if (slider == finalMixSlider.get())
     {
         const auto v = static_cast<float> (finalMixSlider->getValue());
         reportParameter (params::finalMix, v);
         finalMixLabel->setText (display::finalMixText (v), juce::dontSendNotification);
-        writeToSignalChain (params::finalMix, v);
+        writeToSignalChain (params::finalMix);
     }
 }
 
@@ -242,7 +242,7 @@ void VarnocAudioProcessorEditor::buttonClicked (juce::Button* button)
     // A click always reports exactly 1 or 0.
     const float v = powerButton->getToggleState() ? 1.0f : 0.0f;
     reportParameter (params::mainOnOff, v);
-    writeToSignalChain (params::mainOnOff, v);
+    writeToSignalChain (params::mainOnOff);
 }
 
 void VarnocAudioProcessorEditor::changeListenerCallback (juce::ChangeBroadcaster* source)
@@ -251,52 +251,67 @@ void VarnocAudioProcessorEditor::changeListenerCallback (juce::ChangeBroadcaster
     {
         const float v = lowFrequencySelector->getValue();
         reportParameter (params::fqLow, v);
-        writeToSignalChain (params::fqLow, v);
+        writeToSignalChain (params::fqLow);
         highFrequencySelector->lowerLimit = static_cast<float> (v + crossoverMargin);
     }
     else if (source == highFrequencySelector.get())
     {
         const float v = highFrequencySelector->getValue();
         reportParameter (params::fqHigh, v);
-        writeToSignalChain (params::fqHigh, v);
+        writeToSignalChain (params::fqHigh);
         lowFrequencySelector->upperLimit = static_cast<float> (v - crossoverMargin);
     }
-    else if (source == static_cast<juce::ChangeBroadcaster*> (&owner()))
-    {
+}
+
+void VarnocAudioProcessorEditor::timerCallback()
+{
+    refreshIfChanged();
+}
+
+void VarnocAudioProcessorEditor::refreshIfChanged()
+{
+    // The controls' own queued changes go first: a refresh must not put back a value
+    // that the user has already moved on from.
+    lowFrequencySelector->dispatchPendingMessages();
+    highFrequencySelector->dispatchPendingMessages();
+    lowBandPanel->deliverPendingChanges();
+    midBandPanel->deliverPendingChanges();
+    highBandPanel->deliverPendingChanges();
+
+    if (owner().getChangeCount() != refreshedAtChange)
         refreshFromProcessor();
-    }
 }
 
 void VarnocAudioProcessorEditor::refreshFromProcessor()
 {
+    // Taken first: a change made while the values are read is picked up next time.
+    refreshedAtChange = owner().getChangeCount();
+
     float p[params::numParameters];
-    {
-        const juce::ScopedLock sl (owner().getCallbackLock());
-        for (int i = 0; i < params::numParameters; ++i)
-            p[i] = owner().getParameter (i);
-    }
+    for (int i = 0; i < params::numParameters; ++i)
+        p[i] = owner().getParameter (i);
 
     inputGainLabel->setText (display::inputGainText (p[params::mainInGain]), juce::dontSendNotification);
-    writeToSignalChain (params::mainInGain, p[params::mainInGain]);
+    writeToSignalChain (params::mainInGain);
     inputGainSlider->setValue (p[params::mainInGain], juce::dontSendNotification);
 
     makeUpGainLabel->setText (display::makeUpGainText (p[params::makeUpGain]), juce::dontSendNotification);
-    writeToSignalChain (params::makeUpGain, p[params::makeUpGain]);
+    writeToSignalChain (params::makeUpGain);
     makeUpGainSlider->setValue (p[params::makeUpGain], juce::dontSendNotification);
 
     finalMixLabel->setText (display::finalMixText (p[params::finalMix]), juce::dontSendNotification);
-    writeToSignalChain (params::finalMix, p[params::finalMix]);
+    writeToSignalChain (params::finalMix);
     finalMixSlider->setValue (p[params::finalMix], juce::dontSendNotification);
 
-    writeToSignalChain (params::fqLow, p[params::fqLow]);
+    writeToSignalChain (params::fqLow);
     lowFrequencySelector->setValue (p[params::fqLow]);
     highFrequencySelector->lowerLimit = static_cast<float> (p[params::fqLow] + crossoverMargin);
 
-    writeToSignalChain (params::fqHigh, p[params::fqHigh]);
+    writeToSignalChain (params::fqHigh);
     highFrequencySelector->setValue (p[params::fqHigh]);
     lowFrequencySelector->upperLimit = static_cast<float> (p[params::fqHigh] - crossoverMargin);
 
-    writeToSignalChain (params::mainOnOff, p[params::mainOnOff]);
+    writeToSignalChain (params::mainOnOff);
     powerButton->setToggleState (p[params::mainOnOff] > 0.0f, juce::dontSendNotification);
 
     lowBandPanel->refreshFromProcessor();

@@ -18,13 +18,16 @@ class VarnocAudioProcessor;
 // value labels and the master power switch.
 //
 // A gesture on a global control sets its parameter, reports it to the host, updates
-// its label and writes the signal-chain value. Every change message of the processor
-// (host automation, program change, restored state, or the echo of our own gesture)
-// re-reads all 35 parameters and mirrors them, silently, into every control.
+// its label and writes the signal-chain value. A timer polls the processor's change
+// count: whenever it moved (host automation, program change, restored state, or the
+// echo of our own gesture) all 35 parameters are re-read and mirrored, silently, into
+// every control. The processor never sends the editor a message, so the audio thread,
+// where hosts may automate, never posts one.
 class VarnocAudioProcessorEditor final : public juce::AudioProcessorEditor,
                                          public juce::ChangeListener,
                                          public juce::Button::Listener,
-                                         public juce::Slider::Listener
+                                         public juce::Slider::Listener,
+                                         private juce::Timer
 {
 public:
     explicit VarnocAudioProcessorEditor (VarnocAudioProcessor& owner);
@@ -36,7 +39,7 @@ public:
     void paint (juce::Graphics& g) override;
     void resized() override;
 
-    // The crossover handles and the processor.
+    // The crossover handles.
     void changeListenerCallback (juce::ChangeBroadcaster* source) override;
     // The power switch; its toggle state has already flipped.
     void buttonClicked (juce::Button* button) override;
@@ -46,9 +49,17 @@ public:
     void sliderDragStarted (juce::Slider* slider) override;
     void sliderDragEnded (juce::Slider* slider) override;
 
-    // Reads the 35 parameters under the callback lock, then sets every global control,
-    // label and signal-chain value from them and refreshes the three band panels.
+    // Reads the 35 parameters (atomics: no lock, so the audio thread never waits for
+    // the window), then sets every global control and label from them, brings the
+    // signal-chain values in line and refreshes the three band panels.
     void refreshFromProcessor();
+
+    // Refreshes when the processor's change count moved since the last refresh; the
+    // timer calls it.
+    void refreshIfChanged();
+
+    // How often the change count is polled: fast enough to follow automation by eye.
+    static constexpr int changePollIntervalMs = 30;
 
     EditorLookAndFeel& getEditorLookAndFeel() noexcept { return lookAndFeel; }
 
@@ -74,7 +85,8 @@ private:
     void reportParameter (int index, float v);
     // The parameter of a global slider, or -1 for any other slider.
     int parameterOfSlider (const juce::Slider* slider) const noexcept;
-    void writeToSignalChain (int index, float v);
+    void writeToSignalChain (int index);
+    void timerCallback() override;
 
     std::unique_ptr<ImageSlider> makeGlobalSlider (int index, const juce::Image& thumb,
                                                    double defaultValue, juce::Rectangle<int> bounds);
@@ -83,6 +95,7 @@ private:
 
     juce::Image backgroundImage;
     ParameterGestures gestures;
+    std::uint32_t refreshedAtChange = 0;
     // Outlive the children (deleted in the destructor body) that draw with them.
     juce::SharedResourcePointer<SkinTwins> twins;
     juce::SharedResourcePointer<SkinButtonLook> buttonLook;

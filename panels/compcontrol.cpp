@@ -208,11 +208,12 @@ void BandPanel::reportParameter (int index, float v)
     gestures.report (index, v);
 }
 
-void BandPanel::writeToSignalChain (int index, float v)
+void BandPanel::writeToSignalChain (int index)
 {
-    // The same conversion the processor applies to host changes, so that the two can
-    // never disagree.
-    params::applyToProcessor (*processor, index, v);
+    // From the live value, with the conversion the processor applies to host changes, so
+    // that the two can never disagree and a value automated meanwhile is never
+    // overwritten by an older one.
+    processor->applyParameter (index);
 }
 
 void BandPanel::changeListenerCallback (juce::ChangeBroadcaster* source)
@@ -236,7 +237,7 @@ void BandPanel::knobMoved (const rotaryDial& dial, int position, juce::Label& la
     const auto v = static_cast<float> (dial.getValue());
     reportParameter (parameterIndex (position), v);
     label.setText (text (v), juce::dontSendNotification);
-    writeToSignalChain (parameterIndex (position), v);
+    writeToSignalChain (parameterIndex (position));
 }
 
 void BandPanel::buttonClicked (juce::Button* button)
@@ -246,13 +247,13 @@ void BandPanel::buttonClicked (juce::Button* button)
     {
         const float v = limiterButton->getToggleState() ? 1.0f : 0.0f;
         reportParameter (parameterIndex (params::limonoff), v);
-        writeToSignalChain (parameterIndex (params::limonoff), v);
+        writeToSignalChain (parameterIndex (params::limonoff));
     }
     else if (button == channelButton.get())
     {
         const float v = channelButton->getToggleState() ? 1.0f : 0.0f;
         reportParameter (parameterIndex (params::chanonoff), v);
-        writeToSignalChain (parameterIndex (params::chanonoff), v);
+        writeToSignalChain (parameterIndex (params::chanonoff));
     }
 }
 
@@ -263,7 +264,7 @@ void BandPanel::sliderValueChanged (juce::Slider* slider)
         const auto v = static_cast<float> (thresholdSlider->getValue());
         thresholdLabel->setText (display::thresholdText (v), juce::dontSendNotification);
         reportParameter (parameterIndex (params::thresh), v);
-        writeToSignalChain (parameterIndex (params::thresh), v);
+        writeToSignalChain (parameterIndex (params::thresh));
     }
     else if (slider == ratioSlider.get())
     {
@@ -271,7 +272,7 @@ void BandPanel::sliderValueChanged (juce::Slider* slider)
         const auto v = static_cast<float> (ratioSlider->getValue());
         reportParameter (parameterIndex (params::ratio), v);
         ratioLabel->setText (display::ratioText (v), juce::dontSendNotification);
-        writeToSignalChain (parameterIndex (params::ratio), v);
+        writeToSignalChain (parameterIndex (params::ratio));
     }
 }
 
@@ -305,15 +306,19 @@ void BandPanel::sliderDragEnded (juce::Slider* slider)
     gestures.dragEnded (parameterOfSlider (slider));
 }
 
+void BandPanel::deliverPendingChanges()
+{
+    for (auto* dial : { attackDial.get(), releaseDial.get(), mixDial.get(), addDial.get(), gainDial.get() })
+        dial->dispatchPendingMessages();
+}
+
 //==============================================================================
 void BandPanel::refreshFromProcessor()
 {
+    // Atomics, read without a lock: the audio thread never waits for the window.
     float snapshot[params::numParameters];
-    {
-        const juce::ScopedLock sl (processor->getCallbackLock());
-        for (int i = 0; i < params::numParameters; ++i)
-            snapshot[i] = processor->getParameter (i);
-    }
+    for (int i = 0; i < params::numParameters; ++i)
+        snapshot[i] = processor->getParameter (i);
 
     using namespace params;
     const auto value = [&] (BandParameter p) { return snapshot[parameterIndex (p)]; };
@@ -323,7 +328,7 @@ void BandPanel::refreshFromProcessor()
     {
         const float s = value (p);
         label.setText (text (s), juce::dontSendNotification);
-        writeToSignalChain (parameterIndex (p), s);
+        writeToSignalChain (parameterIndex (p));
         knob.setValue (s);
     };
 
@@ -332,14 +337,14 @@ void BandPanel::refreshFromProcessor()
     {
         const float s = value (p);
         label.setText (text (s), juce::dontSendNotification);
-        writeToSignalChain (parameterIndex (p), s);
+        writeToSignalChain (parameterIndex (p));
         fader.setValue (s, juce::dontSendNotification);
     };
 
     const auto refreshSwitch = [&] (BandParameter p, juce::ImageButton& button)
     {
         const float s = value (p);
-        writeToSignalChain (parameterIndex (p), s);
+        writeToSignalChain (parameterIndex (p));
         button.setToggleState (s > 0.0f, juce::dontSendNotification);
     };
 

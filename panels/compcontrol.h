@@ -43,9 +43,13 @@ public:
     void sliderDragStarted (juce::Slider* slider) override;
     void sliderDragEnded (juce::Slider* slider) override;
 
-    // Reads the 35 parameters under the callback lock, then sets every label, signal-
-    // chain value and control of this band from them.
+    // Reads the 35 parameters (atomics, no lock), then sets every label and control of
+    // this band from them and brings the band's signal-chain values in line.
     void refreshFromProcessor();
+
+    // Hands over the knobs' queued changes now, so that a refresh never undoes a turn
+    // whose change message has not arrived yet.
+    void deliverPendingChanges();
 
     // Children, owned, in the order they are destroyed. Public so that tests and tools
     // can drive them as a user would.
@@ -78,7 +82,7 @@ private:
 
     // Stores the value and tells the host (setParameter, then the listeners' message).
     void reportParameter (int index, float v);
-    void writeToSignalChain (int index, float v);
+    void writeToSignalChain (int index);
     // A knob gesture: report the parameter, show the value, write the signal chain.
     void knobMoved (const rotaryDial& dial, int position, juce::Label& label, juce::String (*text) (float));
 

@@ -32,21 +32,29 @@ namespace
 } // namespace
 
 DynamicsUnit::DynamicsUnit (double initialSampleRate) noexcept
-    : sampleRate (initialSampleRate)
+    : sampleRate (initialSampleRate), audioSet (coefficients())
 {
-    updateCoefficients();
-
-    // Every slot starts as a valid set, whichever one the audio thread reads first.
-    for (auto& set : sets)
-        set = latest;
 }
 
 void DynamicsUnit::updateCoefficients() noexcept
 {
-    // Settings are read under the lock: the last writer to derive sees every setting
-    // stored before it, so concurrent writers never leave a stale mix behind.
-    const std::lock_guard<std::mutex> lock (writerLock);
+    settingsChanged.store (true, std::memory_order_release);
+}
 
+void DynamicsUnit::beginSettingsChange() noexcept
+{
+    changesUnderWay.fetch_add (1);
+}
+
+void DynamicsUnit::endSettingsChange() noexcept
+{
+    changesCompleted.fetch_add (1);
+    changesUnderWay.fetch_sub (1);
+    updateCoefficients();
+}
+
+DynamicsUnit::Coefficients DynamicsUnit::coefficients() const noexcept
+{
     const float thresholdSetting = settingValue (threshold, 1.0f);
     const float ratioSetting = settingValue (ratio, 0.2f);
     const float outputSetting = settingValue (output, 0.0f);
@@ -106,7 +114,7 @@ void DynamicsUnit::updateCoefficients() noexcept
     const float newDryLevel = static_cast<float> (1.0 - mixSetting);
     const float newTrim = mixSetting * level;
 
-    Coefficients& set = sets[spareSet];
+    Coefficients set;
     set.thresholdLevel = newThresholdLevel;
     set.ratioFactor = slope;
     set.attackCoeff = newAttackCoeff;
@@ -118,30 +126,41 @@ void DynamicsUnit::updateCoefficients() noexcept
     set.dryLevel = newDryLevel;
     set.gateAttackCoeff = newGateAttackCoeff;
     set.fullMode = full;
-    latest = set;
-
-    // Hand the complete set over; the one handed back is free to fill next time.
-    spareSet = handedOverSet.exchange (spareSet | freshFlag, std::memory_order_acq_rel) & setIndexMask;
+    return set;
 }
 
-DynamicsUnit::Coefficients DynamicsUnit::coefficients() const noexcept
-{
-    const std::lock_guard<std::mutex> lock (writerLock);
-    return latest;
-}
-
+// The flag is cleared before the settings are read: a setting stored meanwhile marks
+// them again, and the next block derives once more. A set derived while a grouped
+// change was open, or across one, is dropped and the flag raised again for next time.
 const DynamicsUnit::Coefficients& DynamicsUnit::takeNewestCoefficients() noexcept
 {
-    if ((handedOverSet.load (relaxed) & freshFlag) != 0)
-        audioSet = handedOverSet.exchange (audioSet, std::memory_order_acq_rel) & setIndexMask;
-    return sets[audioSet];
+    if (! settingsChanged.load (relaxed) || ! settingsChanged.exchange (false))
+        return audioSet;
+
+    const unsigned completedBefore = changesCompleted.load();
+    if (changesUnderWay.load() == 0)
+    {
+        const auto fresh = coefficients();
+        if (changesUnderWay.load() == 0 && changesCompleted.load() == completedBefore)
+        {
+            audioSet = fresh;
+            return audioSet;
+        }
+    }
+
+    settingsChanged.store (true);
+    return audioSet;
 }
 
 void DynamicsUnit::reset (double newSampleRate) noexcept
 {
     clearState();
     sampleRate.store (newSampleRate, relaxed);
-    updateCoefficients();
+
+    // No block runs now: derive at once. The flag is cleared first, so a setting stored
+    // meanwhile is derived again at the next block.
+    settingsChanged.store (false);
+    audioSet = coefficients();
 }
 
 void DynamicsUnit::clearState() noexcept

@@ -4,16 +4,18 @@
 // per-sample coefficients in updateCoefficients; processStereo runs both channels in
 // place with one shared envelope and publishes the block's mean gain.
 //
-// Threads: settings are relaxed atomics that any control thread may write. Whoever
-// changes a setting then calls updateCoefficients; those calls are serialised among
-// themselves by a small writer lock and each publishes one complete coefficient set
-// through a triple buffer. The audio thread takes the newest complete set at the start
-// of each block without waiting, so it never sees half of one set and half of another.
-// envelope, peakEnvelope and gateGain belong to the audio thread (and to reset, which
-// the host never runs during a block); meanGain goes the other way, as an atomic.
+// Threads: settings are relaxed atomics that any thread may write. Whoever changes a
+// setting then calls updateCoefficients, which only marks the settings as changed; a
+// writer that changes several settings together (a program change) brackets them with
+// beginSettingsChange and endSettingsChange. The audio thread itself derives a complete
+// coefficient set at the start of its next block (one writer, no lock). It keeps the
+// set it has while a bracketed change is under way and tries again at the next block,
+// so a block never mixes two sets, never sees half of a grouped change, and nobody
+// ever waits for anybody. envelope, peakEnvelope and gateGain belong to the audio thread
+// (and to reset, which the host never runs during a block); meanGain goes the other
+// way, as an atomic.
 
 #include <atomic>
-#include <mutex>
 
 class DynamicsUnit final
 {
@@ -39,12 +41,16 @@ public:
     DynamicsUnit (const DynamicsUnit&) = delete;
     DynamicsUnit& operator= (const DynamicsUnit&) = delete;
 
-    // Derives every coefficient and fullMode from the ten settings and publishes them
-    // as one set. A non-finite setting counts as its default and the others are taken
-    // within 0..1. Any thread but the audio thread; never blocks the audio thread.
+    // Marks the settings as changed: the audio thread derives a fresh set from them at
+    // the start of its next block. Wait-free; any thread, the audio thread included.
     void updateCoefficients() noexcept;
 
-    // The set most recently published by updateCoefficients (not for the audio thread).
+    // Bracket settings that change together; wait-free, any thread, may overlap.
+    void beginSettingsChange() noexcept;
+    void endSettingsChange() noexcept;
+
+    // The set the current settings give: every coefficient and fullMode. A non-finite
+    // setting counts as its default and the others are taken within 0..1.
     Coefficients coefficients() const noexcept;
 
     // Clears the envelopes and the gate, takes the sample rate and derives the
@@ -55,8 +61,8 @@ public:
     // coefficients as they are (used after non-finite audio went through).
     void clearState() noexcept;
 
-    // Processes n samples of both arrays in place (they may be the same array). The
-    // newest coefficient set is taken once at the start of the block. Envelopes below
+    // Processes n samples of both arrays in place (they may be the same array). When the
+    // settings were marked changed, a fresh set is derived once at the start of the block. Envelopes below
     // 1e-10 are stored as 0; envelopes that a block left non-finite (after infinite
     // input) are also restarted from 0, so the next clean block comes out clean.
     // meanGain keeps its value for an empty block and when the block's mean is not finite.
@@ -83,15 +89,8 @@ public:
 private:
     const Coefficients& takeNewestCoefficients() noexcept;
 
-    // Triple buffer: writers fill sets[spareSet] and swap it with the handed-over set;
-    // the audio thread swaps its own set for the handed-over one when it is fresh.
-    static constexpr unsigned freshFlag = 4;
-    static constexpr unsigned setIndexMask = 3;
-
-    mutable std::mutex writerLock;           // serialises updateCoefficients and coefficients()
-    Coefficients sets[3];
-    Coefficients latest;                     // copy of the last published set (writer lock)
-    unsigned spareSet = 2;                   // writers only (writer lock)
-    std::atomic<unsigned> handedOverSet { 1 }; // index, plus freshFlag until the audio thread takes it
-    unsigned audioSet = 0;                   // audio thread only
+    std::atomic<bool> settingsChanged { false };
+    std::atomic<unsigned> changesUnderWay { 0 };   // open brackets
+    std::atomic<unsigned> changesCompleted { 0 };  // closed brackets, ever
+    Coefficients audioSet;                   // audio thread only (and reset)
 };

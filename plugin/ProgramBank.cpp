@@ -17,13 +17,13 @@ float ProgramBank::getValue (int program, int index) const noexcept
 {
     if (! isValidProgram (program) || ! params::isValidIndex (index))
         return 0.0f;
-    return values[program][index].load (std::memory_order_relaxed);
+    return values[program][index].load();
 }
 
 void ProgramBank::setValue (int program, int index, float value) noexcept
 {
     if (isValidProgram (program) && params::isValidIndex (index))
-        values[program][index].store (value, std::memory_order_relaxed);
+        values[program][index].store (value);
 }
 
 juce::String ProgramBank::getName (int program) const

@@ -166,6 +166,9 @@ void VarnocAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
 {
     const juce::ScopedNoDenormals noDenormals;
 
+    // Values changed since the last block, on whatever thread, reach the chain now.
+    applyChangedParameters();
+
     const int n = buffer.getNumSamples();
     const int numChannels = buffer.getNumChannels();
     const int numIn = std::min (getTotalNumInputChannels(), numChannels);
@@ -399,7 +402,7 @@ void VarnocAudioProcessor::endMeterBlock (int n) noexcept
 // Non-finite output means that some state was fed non-finite or overflowing audio (a
 // broken upstream plug-in): filter memories and envelopes could hold NaN or enormous
 // values for a long time. Restart them all, so the next clean block comes out clean.
-// Only state is cleared here: coefficients belong to the control threads.
+// Only state is cleared here: the coefficients follow the settings as they are.
 void VarnocAudioProcessor::recoverFromNonFiniteState() noexcept
 {
     clearSplitFilters();

@@ -123,8 +123,8 @@ namespace
 
 void VarnocAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 {
-    // Only the copy is taken under the lock: building the XML takes a while, and hosts
-    // whose automation reaches setParameter on the audio thread would wait for it.
+    // Only the copy is taken under the lock: building the XML takes a while, and the
+    // other state operations would wait for it.
     juce::String names[params::numPrograms];
     float values[params::numPrograms][params::numParameters];
     int current = 0;
@@ -135,8 +135,7 @@ void VarnocAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
         {
             names[p] = programBank->getName (p);
             for (int i = 0; i < params::numParameters; ++i)
-                values[p][i] = p == current ? parameterValues[i].load (std::memory_order_relaxed)
-                                            : programBank->getValue (p, i);
+                values[p][i] = p == current ? parameterValues[i].load() : programBank->getValue (p, i);
         }
     }
 
@@ -168,28 +167,41 @@ void VarnocAudioProcessor::setStateInformation (const void* data, int sizeInByte
 
     {
         const StateLock lock (stateLock);
+        beginStateChange(); // the current row now holds the live values
 
+        const int from = currentProgram.load();
         for (int p = 0; p < params::numPrograms; ++p)
         {
             if (update.names[p])
                 programBank->setName (p, *update.names[p]);
 
             for (int i = 0; i < params::numParameters; ++i)
-                if (update.values[p][i])
+                if (update.values[p][i] && p != from)
                     programBank->setValue (p, i, *update.values[p][i]);
         }
 
         // A chunk without a usable current program leaves the current program as it was.
-        if (update.program)
-            currentProgram.store (*update.program);
+        const int to = update.program.value_or (from);
 
-        const int current = currentProgram.load();
+        // Live values are swapped one by one, as in a program change: a value automated
+        // meanwhile ends up either in the program it belonged to or in the new state.
         for (int i = 0; i < params::numParameters; ++i)
-            parameterValues[i].store (programBank->getValue (current, i), std::memory_order_relaxed);
+        {
+            const auto& loaded = update.values[from][i];
+            if (to == from)
+            {
+                if (loaded)
+                    parameterValues[i].store (*loaded);
+                continue;
+            }
 
-        applyAllParameters();
+            const float previous = parameterValues[i].exchange (programBank->getValue (to, i));
+            programBank->setValue (from, i, loaded ? *loaded : previous);
+        }
+        currentProgram.store (to);
+
+        endStateChange();
     }
 
-    sendChangeMessage();
     askHostToRereadValues(); // calls out to the host: outside the lock
 }

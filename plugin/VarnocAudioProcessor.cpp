@@ -1,4 +1,5 @@
 #include "plugin/VarnocAudioProcessor.h"
+#include "plugin/ChangeStamps.h"
 #include "editor/VarnocAudioProcessorEditor.h"
 
 #include <cmath>
@@ -130,19 +131,28 @@ void VarnocAudioProcessor::setParameter (int index, float newValue)
     if (! params::isValidIndex (index) || ! std::isfinite (newValue))
         return;
 
-    {
-        // The live value, the bank row and the signal chain change together, so that a
-        // program change or chunk load on another thread cannot slip in between.
-        const StateLock lock (stateLock);
-        if (newValue == parameterValues[index].load (std::memory_order_relaxed))
-            return;
+    if (newValue == parameterValues[index].load())
+        return;
 
-        parameterValues[index].store (newValue, std::memory_order_relaxed);
+    parameterValues[index].store (newValue);
+
+    // The current program's row follows, unless a state operation is replacing values
+    // right now: it brings the row in line itself when it ends. The value was stored
+    // before the epoch is read, so an operation that starts later sees it.
+    if ((stateEpoch.load() & 1u) == 0)
         programBank->setValue (currentProgram.load(), index, newValue);
-        params::applyToProcessor (*this, index, newValue);
-    }
 
-    sendChangeMessage(); // only posts when someone listens
+    applyParameter (index);
+    changeCount.fetch_add (1, std::memory_order_release);
+}
+
+void VarnocAudioProcessor::applyParameter (int index) noexcept
+{
+    if (! params::isValidIndex (index))
+        return;
+
+    params::applyToProcessor (*this, index, parameterValues[index].load());
+    changedParameters.fetch_or (std::uint64_t { 1 } << index);
 }
 
 bool VarnocAudioProcessor::isParameterDiscrete (int index) const
@@ -160,11 +170,7 @@ int VarnocAudioProcessor::getNumPrograms() { return params::numPrograms; }
 
 int VarnocAudioProcessor::getCurrentProgram()
 {
-    const StateLock lock (stateLock);
-    const int program = currentProgram.load();
-    for (int i = 0; i < params::numParameters; ++i)
-        programBank->setValue (program, i, parameterValues[i].load (std::memory_order_relaxed));
-    return program;
+    return currentProgram.load();
 }
 
 void VarnocAudioProcessor::setCurrentProgram (int index)
@@ -174,13 +180,21 @@ void VarnocAudioProcessor::setCurrentProgram (int index)
 
     {
         const StateLock lock (stateLock);
-        for (int i = 0; i < params::numParameters; ++i)
-            parameterValues[i].store (programBank->getValue (index, i), std::memory_order_relaxed);
-        currentProgram.store (index);
+        beginStateChange();
 
-        applyAllParameters();
+        // Each live value is swapped for the new program's in one step: an automated
+        // value lands either in the old program's row or in the new program, never lost
+        // between them. Choosing the current program again keeps its live values.
+        const int from = currentProgram.load();
+        if (index != from)
+        {
+            for (int i = 0; i < params::numParameters; ++i)
+                programBank->setValue (from, i, parameterValues[i].exchange (programBank->getValue (index, i)));
+            currentProgram.store (index);
+        }
+
+        endStateChange();
     }
-    sendChangeMessage();
     askHostToRereadValues();
 }
 
@@ -198,15 +212,69 @@ void VarnocAudioProcessor::changeProgramName (int index, const juce::String& new
 }
 
 //==============================================================================
-void VarnocAudioProcessor::applyAllParameters()
+void VarnocAudioProcessor::applyAllParameters() noexcept
 {
     for (int i = 0; i < params::numParameters; ++i)
-        params::applyToProcessor (*this, i, parameterValues[i].load (std::memory_order_relaxed));
+        params::applyToProcessor (*this, i, parameterValues[i].load());
+}
+
+void VarnocAudioProcessor::applyChangedParameters() noexcept
+{
+    // Cleared before the values are read: a value stored meanwhile marks itself again.
+    auto pending = changedParameters.exchange (0);
+    for (int i = 0; pending != 0; ++i, pending >>= 1)
+        if ((pending & 1u) != 0)
+            params::applyToProcessor (*this, i, parameterValues[i].load());
+}
+
+void VarnocAudioProcessor::beginStateChange() noexcept
+{
+    // Each dynamics unit takes all its new settings at once, never half of a program.
+    for (auto& unit : bandDynamics)
+        unit->beginSettingsChange();
+
+    stateEpoch.fetch_add (1); // odd: setParameter leaves the bank row to us
+    syncCurrentProgramRow();
+}
+
+void VarnocAudioProcessor::endStateChange() noexcept
+{
+    stateEpoch.fetch_add (1); // even again
+    syncCurrentProgramRow();
+
+    applyAllParameters();
+    changedParameters.fetch_or ((std::uint64_t { 1 } << params::numParameters) - 1);
+
+    for (auto& unit : bandDynamics)
+        unit->endSettingsChange();
+
+    changeCount.fetch_add (1, std::memory_order_release);
+}
+
+// Copies the live values into the current program's row. A value stored while it is
+// being copied is copied again; one stored after that writes the row itself.
+void VarnocAudioProcessor::syncCurrentProgramRow() noexcept
+{
+    const int program = currentProgram.load();
+    for (int i = 0; i < params::numParameters; ++i)
+    {
+        float v = parameterValues[i].load();
+        for (;;)
+        {
+            programBank->setValue (program, i, v);
+            const float now = parameterValues[i].load();
+            if (now == v || (std::isnan (now) && std::isnan (v)))
+                break;
+            v = now;
+        }
+    }
 }
 
 void VarnocAudioProcessor::askHostToRereadValues()
 {
     // "Program changed" is what makes the VST2 wrapper send audioMasterUpdateDisplay
-    // and the VST3 wrapper restart the component with its values changed.
+    // and the VST3 wrapper restart the component with its values changed. The stamp lets
+    // the VST3 layer keep a host's edits made after this replacement.
+    changestamps::markValuesReplaced();
     updateHostDisplay (ChangeDetails{}.withProgramChanged (true));
 }

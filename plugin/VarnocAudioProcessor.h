@@ -9,6 +9,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -17,15 +18,21 @@
 // the saved state and the three-band signal chain.
 //
 // Threads: processBlock runs on the audio thread under the callback lock; parameter,
-// program and state calls come from host threads; the editor runs on the message
-// thread. Every value that the signal chain reads and another thread writes is an
-// atomic (relaxed is enough: each is an independent scalar picked up per block); each
-// dynamics unit publishes its coefficients as one set (see DynamicsUnit). The host's
-// state operations (parameter and bank writes, program change and rename, chunk save
-// and load) are serialised among host and message threads by stateLock; the audio
-// callback never takes it.
-class VarnocAudioProcessor final : public juce::AudioProcessor,
-                                   public juce::ChangeBroadcaster
+// program and state calls come from host threads, and hosts may automate from the audio
+// thread itself; the editor runs on the message thread. Every value that the signal
+// chain reads and another thread writes is an atomic (relaxed is enough: each is an
+// independent scalar picked up per block); each dynamics unit derives its coefficients
+// as one set on the audio thread (see DynamicsUnit).
+//
+// setParameter is wait-free on every thread: it stores the value, applies it to the
+// signal chain, marks it for the audio thread and counts the change for the editor,
+// which polls the count. The audio thread re-applies every marked value from the live
+// values at the start of its next block, so the signal chain always ends up in line
+// with them whatever the threads did in between. The host's state operations (program
+// change and rename, chunk save and load) are serialised among host and message threads
+// by stateLock; the audio thread never takes it, and setParameter never waits for them
+// (see beginStateChange).
+class VarnocAudioProcessor final : public juce::AudioProcessor
 {
 public:
     VarnocAudioProcessor();
@@ -77,7 +84,18 @@ public:
     void setStateInformation (const void* data, int sizeInBytes) override;
 
     //==============================================================================
-    // Parameters and programs.
+    // Applies the live value of parameter `index` to the signal chain and marks it for
+    // the audio thread. Wait-free; the editor and the band panels call it after mirroring
+    // a value into their controls.
+    void applyParameter (int index) noexcept;
+
+    // Counts every change of a value, the program or the state: an open editor polls it
+    // and re-reads the values when it moved.
+    std::uint32_t getChangeCount() const noexcept { return changeCount.load (std::memory_order_acquire); }
+
+    //==============================================================================
+    // Parameters and programs. The live values are the current program's: its bank row
+    // follows them, and state operations bring it fully in line before they use it.
     std::atomic<float> parameterValues[params::numParameters];
     std::atomic<int> currentProgram { 0 };
     std::unique_ptr<ProgramBank> programBank;
@@ -137,7 +155,18 @@ private:
     double meterSquares[params::numBands][2] {};
 
     // Loads every signal-chain value from the stored parameter values.
-    void applyAllParameters();
+    void applyAllParameters() noexcept;
+
+    // Audio thread, at the start of a block: re-applies every value marked as changed.
+    void applyChangedParameters() noexcept;
+
+    // State operations that replace live values run between these two, under stateLock.
+    // While one runs (stateEpoch odd) setParameter leaves the bank row alone, and the
+    // operation reconciles the row with the live values when it ends; it then applies
+    // every value, marks them all and counts the change.
+    void beginStateChange() noexcept;
+    void endStateChange() noexcept;
+    void syncCurrentProgramRow() noexcept;
 
     // After a program change or a restored state: asks the host to re-read every value
     // (no gesture and no per-value change, so nothing is recorded as automation). Calls
@@ -150,6 +179,11 @@ private:
     // taking the callback lock, and never taken by processBlock.
     using StateLock = std::lock_guard<std::recursive_mutex>;
     std::recursive_mutex stateLock;
+
+    static_assert (params::numParameters <= 64, "one bit per parameter");
+    std::atomic<std::uint64_t> changedParameters { 0 }; // bit i: parameter i awaits the audio thread
+    std::atomic<std::uint32_t> changeCount { 0 };
+    std::atomic<std::uint32_t> stateEpoch { 0 };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VarnocAudioProcessor)
 };

@@ -93,9 +93,18 @@ protected:
 
     void expectReportedOnce (int index, float v) { paneltest::expectReportedOnce (*recorder, processor, index, v); }
 
+    // Delivers what is pending, then makes the editor's poll of the change count at once
+    // rather than whenever its timer next fires.
+    void pump (int milliseconds = 30)
+    {
+        paneltest::pump (milliseconds);
+        if (editor != nullptr)
+            editor->refreshIfChanged();
+    }
+
     // Automation, program changes and restored chunks are the host's own doing: with the
-    // editor open they reach every control through the change message, and nothing is
-    // reported back.
+    // editor open they reach every control at its next poll of the change count, and
+    // nothing is reported back.
     void expectDeliveredSilently (const std::function<void()>& setDistinctValuesFromTheHost)
     {
         openEditor();
@@ -225,6 +234,19 @@ TEST_F (EditorTest, ProgramChangeReachesEveryControl)
     expectDeliveredSilently ([this] { processor.setCurrentProgram (1); });
 }
 
+// No message comes from the processor: the editor's own timer finds the change.
+TEST_F (EditorTest, ItsTimerPicksUpAHostChangeWithoutAnyMessage)
+{
+    openEditor();
+    processor.setParameter (params::finalMix, 0.5f);
+    const auto deadline = juce::Time::getMillisecondCounterHiRes() + 5000.0;
+    while (editor->finalMixLabel->getText() != "50.0%" && juce::Time::getMillisecondCounterHiRes() < deadline)
+        paneltest::pump (10);
+    EXPECT_EQ (editor->finalMixLabel->getText(), "50.0%");
+    EXPECT_EQ (editor->finalMixSlider->getValue(), 0.5);
+    EXPECT_TRUE (recorder->changes.empty());
+}
+
 TEST_F (EditorTest, RestoredChunkReachesEveryControl)
 {
     VarnocAudioProcessor source;
@@ -330,7 +352,7 @@ TEST_F (EditorTest, NeedlesFollowTheAudioWhileItPlays)
     auto& panel = *editor->lowBandPanel;
     const int reductionBefore = panel.reductionMeter->getFrameIndex();
     playWhile (processor, [] (int n) { return 0.5f * std::sin (2.0f * 3.14159265f * 80.0f * (float) n / 48000.0f); },
-               [] { pump (400); });
+               [this] { pump (400); });
 
     EXPECT_GT (panel.levelMeter->getFrameIndex(), 20);
     EXPECT_NE (panel.reductionMeter->getFrameIndex(), reductionBefore);

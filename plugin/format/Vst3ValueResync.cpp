@@ -12,12 +12,26 @@
 // controller's copies up to date from the processor (JUCE's setComponentState does
 // exactly that and reads nothing from its stream). No value is sent as an edit, so
 // nothing is recorded as automation.
+//
+// Re-read requests reach the host only on the message thread (the host's UI thread, as
+// VST3 requires): one made on another thread waits there for the next message loop,
+// and is dropped if the controller lets the handler go first. A host's own edits made
+// after the processor replaced its values are newer than the copies taken from the
+// processor, which may not have received them yet: they are put back after the copy.
+
+#include "plugin/ChangeStamps.h"
+
+#include <juce_events/juce_events.h>
 
 #include <pluginterfaces/base/ipluginbase.h>
 #include <pluginterfaces/vst/ivsteditcontroller.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
 
 #if ! defined (GetPluginFactory)
  #error "Vst3ValueResync.cpp needs GetPluginFactory renamed for JUCE's client"
@@ -46,12 +60,51 @@ bool sameIid (const void* a, const FUID& b) { return FUnknownPrivate::iidEqual (
     }                                                                              \
     std::atomic<uint32> refCount { 1 };
 
-// Given to JUCE's controller in place of the host's handler.
-class ResyncingHandler final : public Vst::IComponentHandler
+// The host's edits through the controller, kept so that a re-read cannot undo them.
+class HostEdits final
 {
 public:
-    ResyncingHandler (Vst::IComponentHandler& hostHandler, Vst::IEditController& juceController)
-        : host (hostHandler), controller (juceController)
+    void record (Vst::ParamID id, Vst::ParamValue value)
+    {
+        const std::lock_guard<std::mutex> lock (mutex);
+        edits[id] = { value, changestamps::next() };
+    }
+
+    // Puts back every edit made after `since`, and forgets the older ones.
+    void restoreNewerThan (std::uint64_t since, Vst::IEditController& controller)
+    {
+        std::map<Vst::ParamID, Edit> newer;
+        {
+            const std::lock_guard<std::mutex> lock (mutex);
+            for (const auto& [id, edit] : edits)
+                if (edit.stamp > since)
+                    newer.emplace (id, edit);
+            edits = newer;
+        }
+
+        for (const auto& [id, edit] : newer)
+            controller.setParamNormalized (id, edit.value);
+    }
+
+private:
+    struct Edit
+    {
+        Vst::ParamValue value;
+        std::uint64_t stamp;
+    };
+
+    std::mutex mutex;
+    std::map<Vst::ParamID, Edit> edits;
+};
+
+// Given to JUCE's controller in place of the host's handler.
+class ResyncingHandler final : public Vst::IComponentHandler,
+                               private juce::AsyncUpdater
+{
+public:
+    ResyncingHandler (Vst::IComponentHandler& hostHandler, Vst::IEditController& juceController,
+                      std::shared_ptr<HostEdits> edits)
+        : host (hostHandler), controller (juceController), hostEdits (std::move (edits))
     {
         host.addRef();
     }
@@ -79,25 +132,75 @@ public:
 
     tresult PLUGIN_API restartComponent (int32 flags) override
     {
-        if ((flags & Vst::kParamValuesChanged) == 0 || resyncing)
-            return host.restartComponent (flags);
+        if (resyncing)
+            return kResultOk; // the copy below asks again: the request in hand covers it
 
-        // setComponentState copies every value from the processor into the controller,
-        // then asks for the restart itself (which arrives here again and is passed on).
-        resyncing = true;
-        controller.setComponentState (nullptr);
-        resyncing = false;
+        if (! isOnMessageThread())
+        {
+            pendingFlags.fetch_or (flags);
+            triggerAsyncUpdate();
+            return kResultOk;
+        }
 
-        const auto otherFlags = flags & ~Vst::kParamValuesChanged;
-        return otherFlags != 0 ? host.restartComponent (otherFlags) : kResultOk;
+        return restartOnMessageThread (flags);
+    }
+
+    // The controller is going away: nothing pending may reach the host after it.
+    void detach()
+    {
+        cancelPendingUpdate();
+        pendingFlags.store (0);
     }
 
 private:
-    ~ResyncingHandler() { host.release(); }
+    ~ResyncingHandler() override
+    {
+        detach();
+        host.release();
+    }
+
+    static bool isOnMessageThread()
+    {
+        auto* mm = juce::MessageManager::getInstanceWithoutCreating();
+        return mm != nullptr && mm->isThisTheMessageThread();
+    }
+
+    void handleAsyncUpdate() override
+    {
+        if (const auto flags = pendingFlags.exchange (0); flags != 0)
+            restartOnMessageThread (flags);
+    }
+
+    tresult restartOnMessageThread (int32 flags)
+    {
+        if ((flags & Vst::kParamValuesChanged) != 0)
+            resyncValues();
+
+        return host.restartComponent (flags);
+    }
+
+    // setComponentState copies every value from the processor into the controller (and
+    // asks for a restart itself, which the request in hand already covers). Copies taken
+    // since the latest replacement are current already.
+    void resyncValues()
+    {
+        const auto replaced = changestamps::lastValuesReplaced();
+        if (syncedAt > replaced && syncedAt != 0)
+            return;
+
+        resyncing = true;
+        controller.setComponentState (nullptr);
+        hostEdits->restoreNewerThan (replaced, controller);
+        resyncing = false;
+        syncedAt = changestamps::next();
+    }
 
     Vst::IComponentHandler& host;
     Vst::IEditController& controller; // owns this handler, so it outlives every call
-    bool resyncing = false;           // message thread only, like every handler call
+    std::shared_ptr<HostEdits> hostEdits; // shared with the forwarding controller
+    std::atomic<int32> pendingFlags { 0 };
+    bool resyncing = false;           // message thread only
+    std::uint64_t syncedAt = 0;       // message thread only
 };
 
 // What the host holds instead of JUCE's controller. Interfaces other than the edit
@@ -125,7 +228,11 @@ public:
     DUNSKARA_VST3_REFCOUNT
 
     tresult PLUGIN_API initialize (FUnknown* context) override { return inner->initialize (context); }
-    tresult PLUGIN_API terminate() override                   { return inner->terminate(); }
+    tresult PLUGIN_API terminate() override
+    {
+        detachHandler();
+        return inner->terminate();
+    }
 
     tresult PLUGIN_API setComponentState (IBStream* state) override { return inner->setComponentState (state); }
     tresult PLUGIN_API setState (IBStream* state) override          { return inner->setState (state); }
@@ -158,24 +265,51 @@ public:
     }
 
     Vst::ParamValue PLUGIN_API getParamNormalized (Vst::ParamID id) override        { return inner->getParamNormalized (id); }
-    tresult PLUGIN_API setParamNormalized (Vst::ParamID id, Vst::ParamValue v) override { return inner->setParamNormalized (id, v); }
+    tresult PLUGIN_API setParamNormalized (Vst::ParamID id, Vst::ParamValue v) override
+    {
+        hostEdits->record (id, v);
+        return inner->setParamNormalized (id, v);
+    }
     IPlugView* PLUGIN_API createView (FIDString name) override                      { return inner->createView (name); }
 
     tresult PLUGIN_API setComponentHandler (Vst::IComponentHandler* handler) override
     {
+        detachHandler();
+
         if (handler == nullptr)
             return inner->setComponentHandler (nullptr);
 
-        auto* resyncing = new ResyncingHandler (*handler, *inner);
+        auto* resyncing = new ResyncingHandler (*handler, *inner, hostEdits);
         const auto result = inner->setComponentHandler (resyncing); // takes its own reference
         resyncing->release();
+        if (result == kResultOk)
+        {
+            resyncing->addRef();
+            currentHandler = resyncing;
+        }
         return result;
     }
 
 private:
-    ~ForwardingController() { inner->release(); }
+    ~ForwardingController()
+    {
+        detachHandler();
+        inner->release();
+    }
 
-    Vst::IEditController* inner; // owned reference
+    void detachHandler()
+    {
+        if (currentHandler == nullptr)
+            return;
+
+        currentHandler->detach();
+        currentHandler->release();
+        currentHandler = nullptr;
+    }
+
+    Vst::IEditController* inner;                // owned reference
+    std::shared_ptr<HostEdits> hostEdits = std::make_shared<HostEdits>();
+    ResyncingHandler* currentHandler = nullptr; // our reference, to cancel what it has pending
 };
 
 // Creates JUCE's objects, wrapping each edit controller; everything else is forwarded.

@@ -1,11 +1,11 @@
 // The VST2 entry points that hosts see. JUCE's wrapper (7.0.5) trusts the host: it
 // dereferences null pointers handed to opcodes, processes whatever buffers and block
 // lengths arrive, and frees its one chunk buffer on every save and load, even while a
-// host reads from it (Vst2Chunks.cpp answers the chunk opcodes). Our entry points create JUCE's effect and put
-// our dispatcher and processing functions in front of JUCE's (Vst2Process.cpp has the
-// audio side), so JUCE only ever sees well-formed calls. JUCE's own entry points are
-// renamed by the build (see plugin/CMakeLists.txt); everything the host sees of the
-// effect record is otherwise JUCE's.
+// host still reads from it. Our entry points create JUCE's effect and put our
+// dispatcher and processing functions in front of JUCE's (Vst2Process.cpp has the
+// audio side, Vst2Chunks.cpp the chunks), so JUCE only ever sees well-formed calls.
+// JUCE's own entry points are renamed by the build (see plugin/CMakeLists.txt);
+// everything the host sees of the effect record is otherwise JUCE's.
 
 #include "plugin/format/PluginFactory.h"
 #include "plugin/format/Vst2Chunks.h"

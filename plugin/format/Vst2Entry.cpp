@@ -1,13 +1,14 @@
 // The VST2 entry points that hosts see. JUCE's wrapper (7.0.5) trusts the host: it
 // dereferences null pointers handed to opcodes, processes whatever buffers and block
-// lengths arrive, and frees its own chunk buffer before reading a chunk that a host
-// passes back from that very buffer. Our entry points create JUCE's effect and put
-// our dispatcher and processing functions in front of JUCE's (Vst2Process.cpp has the
-// audio side), so JUCE only ever sees well-formed calls. JUCE's own entry points are
-// renamed by the build (see plugin/CMakeLists.txt); everything the host sees of the
-// effect record is otherwise JUCE's.
+// lengths arrive, and frees its one chunk buffer on every save and load, even while a
+// host still reads from it. Our entry points create JUCE's effect and put our
+// dispatcher and processing functions in front of JUCE's (Vst2Process.cpp has the
+// audio side, Vst2Chunks.cpp the chunks), so JUCE only ever sees well-formed calls.
+// JUCE's own entry points are renamed by the build (see plugin/CMakeLists.txt);
+// everything the host sees of the effect record is otherwise JUCE's.
 
 #include "plugin/format/PluginFactory.h"
+#include "plugin/format/Vst2Chunks.h"
 #include "plugin/format/Vst2Instances.h"
 #include "plugin/format/Vst2Process.h"
 #include "plugin/format/Vst2ProgramName.h"
@@ -17,7 +18,6 @@
 #include <cmath>
 #include <memory>
 #include <new>
-#include <vector>
 
 #if ! defined (VSTPluginMain)
  #error "Vst2Entry.cpp needs JUCE's VSTPluginMain renamed by the build"
@@ -36,9 +36,6 @@ namespace dunskara::vst2
 {
 namespace
 {
-// A real chunk is a few kilobytes; a size beyond this is a host error.
-constexpr Vst2::VstIntPtr maxChunkBytes = 16 << 20;
-
 Vst2::VstIntPtr forward (Instance& instance, Vst2::AEffect* effect, Vst2::VstInt32 opcode, Vst2::VstInt32 index,
                          Vst2::VstIntPtr value, void* ptr, float opt)
 {
@@ -129,27 +126,15 @@ Vst2::VstIntPtr setSampleRate (Instance& instance, Vst2::AEffect* effect, float 
     return forward (instance, effect, Vst2::effSetSampleRate, 0, 0, nullptr, rate);
 }
 
-// JUCE frees the buffer it returned from effGetChunk before it reads the new chunk,
-// and hosts may hand that very buffer back: JUCE reads our copy instead.
-Vst2::VstIntPtr setChunk (Instance& instance, Vst2::AEffect* effect, Vst2::VstInt32 index,
-                          Vst2::VstIntPtr size, void* data)
+// JUCE reads only the low 32 bits of the program number: 1 << 32 would pick program 0.
+Vst2::VstIntPtr setProgram (Instance& instance, Vst2::AEffect* effect, Vst2::VstIntPtr value)
 {
-    if (size <= 0 || size > maxChunkBytes)
+    const auto numPrograms = instance.processor != nullptr ? instance.processor->getNumPrograms() : 0;
+
+    if (value < 0 || value >= numPrograms)
         return 0;
 
-    std::vector<unsigned char> copy;
-
-    try
-    {
-        const auto* bytes = static_cast<const unsigned char*> (data);
-        copy.assign (bytes, bytes + size);
-    }
-    catch (const std::bad_alloc&)
-    {
-        return 0;
-    }
-
-    return forward (instance, effect, Vst2::effSetChunk, index, size, copy.data(), 0.0f);
+    return forward (instance, effect, Vst2::effSetProgram, 0, value, nullptr, 0.0f);
 }
 
 // Program names travel as UTF-8 in both directions (JUCE's wrapper would read the
@@ -219,7 +204,9 @@ Vst2::VstIntPtr dispatcher (Vst2::AEffect* effect, Vst2::VstInt32 opcode, Vst2::
         case Vst2::effMainsChanged:          return setMainsOn (*slot, *instance, effect, value != 0);
         case Vst2::effSetBlockSize:          return setBlockSize (*instance, effect, value);
         case Vst2::effSetSampleRate:         return setSampleRate (*instance, effect, opt);
+        case Vst2::effGetChunk:              return getChunk (*instance, index, static_cast<void**> (ptr));
         case Vst2::effSetChunk:              return setChunk (*instance, effect, index, value, ptr);
+        case Vst2::effSetProgram:            return setProgram (*instance, effect, value);
         case Vst2::effSetProgramName:
         case Vst2::effGetProgramName:
         case Vst2::effGetProgramNameIndexed: return programName (*instance, effect, opcode, index, value, ptr, opt);

@@ -7,6 +7,8 @@
 // instead. Lookups are lock-free and allocate nothing, so the audio thread can use
 // them; entries are added and removed only on the threads that create and close.
 
+#include "plugin/format/Vst2SavedChunks.h"
+
 #include <atomic>
 #include <cstddef>
 #include <vector>
@@ -54,6 +56,8 @@ struct Instance final
     std::atomic<bool> resumed { false };        // audio may reach JUCE only while set
     Scratch<float> floats;
     Scratch<double> doubles;
+
+    SavedChunks savedChunks;                    // host threads only
 
     template <typename Sample> Scratch<Sample>& scratch() noexcept;
 };

@@ -18,6 +18,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -241,14 +242,20 @@ public:
 
     //==========================================================================
     // State as opaque chunks: index 0 = whole bank, 1 = current program only.
-    // The bytes are copied at once, as hosts do (the plug-in owns its buffer).
-    std::vector<unsigned char> getChunk (bool currentProgramOnly = false)
+    // The plug-in owns the buffer; hosts copy the bytes at once, or a little later
+    // (afterYield gives other threads the chance to save or load meanwhile).
+    enum class ChunkCopy { atOnce, afterYield };
+
+    std::vector<unsigned char> getChunk (bool currentProgramOnly = false, ChunkCopy when = ChunkCopy::atOnce)
     {
         void* data = nullptr;
         const auto size = dispatch (Vst2::effGetChunk, currentProgramOnly ? 1 : 0, 0, &data);
 
         if (data == nullptr || size <= 0)
             return {};
+
+        if (when == ChunkCopy::afterYield)
+            std::this_thread::yield();
 
         const auto* bytes = static_cast<const unsigned char*> (data);
         return { bytes, bytes + size };

@@ -88,9 +88,9 @@ namespace
             return juce::Result::fail (juce::String (reader.numChannels) + " channels in " + path
                                        + ": only mono and stereo files are supported");
 
-        const auto present = framesPresent (*task.input, reader);
-        if (present == 0)
+        if (reader.lengthInSamples == 0)
             return juce::Result::fail ("empty input (no audio frames): " + path);
+        const auto present = framesPresent (*task.input, reader);
         if (present < reader.lengthInSamples)
         {
             const auto seconds = [&reader] (juce::int64 frames)
@@ -101,6 +101,8 @@ namespace
                             + juce::String (reader.lengthInSamples - present) + " frames are missing";
             if (! allowTruncated)
                 return juce::Result::fail (what + " (--allow-truncated renders what is there)");
+            if (present == 0)
+                return juce::Result::fail (what + "; nothing to render");
             warning = what + "; rendered the frames that are there";
         }
         input.source = std::make_unique<ReaderSource> (*input.reader, present);

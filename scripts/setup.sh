@@ -11,6 +11,7 @@ packages=(
   libcurl4-gnutls-dev libgtk-3-dev
   lv2-dev lilv-utils liblilv-dev
   libexpat1-dev
+  libebur128-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core fonts-liberation2
 )

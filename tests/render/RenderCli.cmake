@@ -108,6 +108,35 @@ if(NOT inputHashBefore STREQUAL inputHashAfter)
   fail("the input was changed by a refused render")
 endif()
 
+# Values in the readouts' units, and the list of them.
+run(0 demo-dry.wav units.wav --quiet --set thresh_0=-12dB --set ratio_0=4:1 --set attack_0=10ms
+    --set release_0=120ms --set gain_0=+3dB --set Fq_Low=300Hz --set Fq_High=2.5kHz --set FinalMix=50%
+    --set limonoff_0=on --report units.json)
+if(NOT last_out STREQUAL "")
+  fail("--quiet printed '${last_out}'")
+endif()
+file(READ "${WORK}/units.json" report)
+string(JSON thresholdReadout GET "${report}" settings parameters 5 readout)
+if(NOT thresholdReadout STREQUAL "-12.0dB")
+  fail("thresh_0=-12dB reads back as ${thresholdReadout}")
+endif()
+run(0 --list-params)
+if(NOT last_out MATCHES "thresh_0 +threshold +-25.0dB to 0.0dB")
+  fail("--list-params does not give the threshold's range: ${last_out}")
+endif()
+expect_refused(2 out1.wav demo-dry.wav out1.wav --set add_0=-6dB)
+expect_refused(2 out1.wav demo-dry.wav out1.wav --scale 2)
+expect_refused(1 out1.wav demo-dry.wav nowhere/out1.wav)
+
+# A batch with a bad file among good ones: the good ones are written, exit code 1.
+run(1 demo-dry.wav editor.png units.wav --out-dir batch -j 2)
+foreach(name demo-dry.wav units.wav)
+  expect_file(batch/${name})
+endforeach()
+if(NOT last_err MATCHES "1 of 3 files failed: editor.png")
+  fail("no summary of the failed files: ${last_err}")
+endif()
+
 # A failed render keeps an earlier result as it was.
 file(WRITE "${WORK}/keep.wav" "an earlier result")
 run(1 missing.wav keep.wav)
@@ -117,7 +146,7 @@ if(NOT kept STREQUAL "an earlier result")
 endif()
 
 # No temporary files are left behind.
-file(GLOB leftovers "${WORK}/.*")
+file(GLOB leftovers "${WORK}/.*" "${WORK}/batch/.*")
 if(leftovers)
   fail("temporary files left behind: ${leftovers}")
 endif()

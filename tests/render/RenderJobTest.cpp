@@ -304,8 +304,8 @@ TEST (RenderFailures, LeaveNoFileBehindAndTheInputUntouched)
         { { "in.wav", "out.wav", "--set", "thresh_9=0.5" }, render::exitUsage, "unknown parameter 'thresh_9'" },
         { { "in.wav", "out.wav", "--set", "Thresh_1=0.5" }, render::exitUsage, "unknown parameter" },
         { { "in.wav", "out.wav", "--state", "missing.chunk" }, render::exitFailure, "no such state file" },
-        { { "in.wav", "out.wav", "--save-state", "nowhere/s.chunk" }, render::exitUsage, "no such folder" },
-        { { "in.wav", "out.wav", "--editor-png", folder.file ("").getFullPathName() }, render::exitUsage, "folder" },
+        { { "in.wav", "out.wav", "--save-state", "nowhere/s.chunk" }, render::exitFailure, "no such folder" },
+        { { "in.wav", "out.wav", "--editor-png", folder.file ("").getFullPathName() }, render::exitFailure, "folder" },
         { { "out.wav", "--dry", "dry.ogg" }, render::exitUsage, "unsupported audio format" },
     };
 

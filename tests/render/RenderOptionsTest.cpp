@@ -10,7 +10,8 @@ TEST (RenderOptions, ReadsFilesOptionsAndSettingsInOrder)
     ASSERT_TRUE (result.ok()) << result.error;
     const auto& o = result.options;
     EXPECT_FALSE (o.rendersDemo());
-    EXPECT_EQ (o.input->getFullPathName(), "/work/in.wav");
+    ASSERT_EQ (o.inputs.size(), 1u);
+    EXPECT_EQ (o.inputs[0].getFullPathName(), "/work/in.wav");
     EXPECT_EQ (o.output.getFullPathName(), "/work/out/x.flac");
     EXPECT_EQ (*o.program, 3);
     EXPECT_EQ (o.blockFrames, 64);
@@ -42,7 +43,7 @@ TEST (RenderOptions, DemoDefaultsAndDryName)
 
     EXPECT_EQ (demo.options.editorScale, 1.0f);
     EXPECT_EQ (parse ({ "out.wav", "--editor-png", "e.png", "--scale", "1.5" }).options.editorScale, 1.5f);
-    EXPECT_EQ (parse ({ "out.wav", "--scale=2" }).options.editorScale, 2.0f);
+    EXPECT_EQ (parse ({ "out.wav", "--editor-png=e.png", "--scale=2" }).options.editorScale, 2.0f);
 
     EXPECT_TRUE (parse ({ "--help" }).options.showHelp);
     EXPECT_TRUE (parse ({ "-h", "--bogus" }).options.showHelp);
@@ -69,15 +70,15 @@ TEST (RenderOptions, RefusesBadCommandLines)
         { { "out.wav", "--set", "thresh_1=-0.1" }, "0 to 1" },
         { { "out.wav", "--set", "thresh_1=nan" }, "0 to 1" },
         { { "out.wav", "--set", "thresh_1=inf" }, "0 to 1" },
-        { { "out.wav", "--set", "thresh_1=0.4dB" }, "0 to 1" },
+        { { "out.wav", "--set", "thresh_1=0.4dB" }, "-25.0dB to 0.0dB" },
         { { "out.wav", "--set", "thresh_1=" }, "0 to 1" },
         { { "out.wav", "--set", "thresh_1=0.5 0.6" }, "0 to 1" },
         { { "out.wav", "--set", "thresh_1=1.0000001" }, "0 to 1" },
         { { "out.wav", "--state=" }, "file name" },
-        { { "out.wav", "--scale", "0" }, "--scale" },
-        { { "out.wav", "--scale", "4.5" }, "--scale" },
-        { { "out.wav", "--scale", "nan" }, "--scale" },
-        { { "out.wav", "--scale", "2x" }, "--scale" },
+        { { "out.wav", "--editor-png", "e.png", "--scale", "0" }, "--scale" },
+        { { "out.wav", "--editor-png", "e.png", "--scale", "4.5" }, "--scale" },
+        { { "out.wav", "--editor-png", "e.png", "--scale", "nan" }, "--scale" },
+        { { "out.wav", "--editor-png", "e.png", "--scale", "2x" }, "--scale" },
         { { "out.wav", "--scale" }, "needs a value" },
         { { "-", "out.wav" }, "standard input" },
     };

@@ -161,7 +161,7 @@ inline render::JobResult run (const juce::StringArray& args, const juce::File& c
 {
     const auto parsed = render::parseArguments (args, cwd);
     if (! parsed.ok())
-        return { render::exitUsage, parsed.error, {} };
+        return { render::exitUsage, parsed.error, {}, {} };
     return render::runRenderJob (parsed.options);
 }
 } // namespace render_test

@@ -74,6 +74,22 @@ std::unique_ptr<juce::AudioFormatReader> openAudioFile (const juce::File& file, 
     return reader;
 }
 
+juce::int64 framesPresent (const juce::File& file, const juce::AudioFormatReader& reader)
+{
+    std::unique_ptr<juce::MemoryMappedAudioFormatReader> mapped;
+    if (reader.getFormatName() == juce::WavAudioFormat().getFormatName())
+        mapped.reset (juce::WavAudioFormat().createMemoryMappedReader (file));
+    else if (reader.getFormatName() == juce::AiffAudioFormat().getFormatName())
+        mapped.reset (juce::AiffAudioFormat().createMemoryMappedReader (file));
+    if (mapped == nullptr || reader.lengthInSamples <= 0)
+        return reader.lengthInSamples;
+
+    // The map covers only the bytes the file has, so its end is the last whole frame.
+    if (! mapped->mapEntireFile())
+        return 0;
+    return std::min (reader.lengthInSamples, mapped->getMappedSection().getEnd());
+}
+
 //==============================================================================
 PendingOutput::PendingOutput (const juce::File& target)
     : temporary (target, juce::TemporaryFile::useHiddenFile)

@@ -18,6 +18,10 @@ juce::Result checkAudioFileName (const juce::File& file);
 // Opens an audio file for reading; on failure returns null and says why in `error`.
 std::unique_ptr<juce::AudioFormatReader> openAudioFile (const juce::File& file, juce::String& error);
 
+// The frames the file really holds: the header's count, or fewer when the file was cut
+// short. Counted for uncompressed WAV and AIFF; other files are taken at their word.
+juce::int64 framesPresent (const juce::File& file, const juce::AudioFormatReader& reader);
+
 // An output that is written to a hidden temporary file beside its target and takes the
 // target's name only on commit. Destroyed uncommitted, it leaves nothing behind.
 class PendingOutput final

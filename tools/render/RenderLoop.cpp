@@ -73,6 +73,8 @@ juce::Result renderThroughProcessor (VarnocAudioProcessor& processor, FrameSourc
             const juce::ScopedLock lock (processor.getCallbackLock());
             processor.processBlock (block, midi);
         }
+        if (callbacks.outputGain != 1.0f)
+            block.applyGain (callbacks.outputGain);
 
         stats.stage1Gain.add ({ processor.bandDynamics[0]->meanGain.load (std::memory_order_relaxed),
                                 processor.bandDynamics[1]->meanGain.load (std::memory_order_relaxed),
@@ -85,8 +87,11 @@ juce::Result renderThroughProcessor (VarnocAudioProcessor& processor, FrameSourc
             result = juce::Result::fail ("cannot write the output file");
             break;
         }
-        if (callbacks.progress)
-            callbacks.progress (start + n, total);
+        if (callbacks.progress && ! callbacks.progress (start + n, total))
+        {
+            result = juce::Result::fail ("interrupted");
+            break;
+        }
     }
 
     processor.releaseResources();

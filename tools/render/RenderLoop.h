@@ -42,15 +42,18 @@ private:
 class ReaderSource final : public FrameSource
 {
 public:
-    explicit ReaderSource (juce::AudioFormatReader& audioReader) noexcept : reader (audioReader) {}
+    // Reads the first numFrames frames (a truncated file's part that is there).
+    ReaderSource (juce::AudioFormatReader& audioReader, juce::int64 numFrames) noexcept
+        : reader (audioReader), frames (numFrames) {}
 
     int getNumChannels() const override       { return static_cast<int> (reader.numChannels); }
-    juce::int64 getNumFrames() const override { return reader.lengthInSamples; }
+    juce::int64 getNumFrames() const override { return frames; }
     double getSampleRate() const override     { return reader.sampleRate; }
     bool read (juce::AudioBuffer<float>& dest, juce::int64 start, int numFrames) override;
 
 private:
     juce::AudioFormatReader& reader;
+    juce::int64 frames;
 };
 
 // Receives each block: the first numFrames frames of the buffer's channels.
@@ -60,7 +63,8 @@ struct RenderCallbacks
 {
     FrameSink processed;  // stereo blocks out of the processor
     FrameSink dry;        // the source's blocks as read (optional)
-    std::function<void (juce::int64 done, juce::int64 total)> progress; // optional
+    std::function<bool (juce::int64 done, juce::int64 total)> progress; // optional; false stops the render
+    float outputGain = 1.0f; // applied to the processor's output before it is measured and written
 };
 
 // Runs the whole source through the processor as a host would: play configuration of

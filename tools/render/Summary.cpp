@@ -2,15 +2,12 @@
 
 #include <cmath>
 #include <cstdio>
-#include <unistd.h>
 
 namespace render
 {
 namespace
 {
     constexpr double decibelsPerNeper = 8.685889638065037; // 20 / ln 10
-    constexpr double progressMinimumSeconds = 30.0;
-    constexpr int progressWidth = 40;
     const char* const bandNames[3] = { "low", "mid", "high" };
 } // namespace
 
@@ -74,41 +71,4 @@ juce::String summaryText (const RenderStats& stats)
     return text;
 }
 
-//==============================================================================
-ProgressBar::~ProgressBar()
-{
-    finish();
-}
-
-bool ProgressBar::wanted (juce::int64 frames, double sampleRate)
-{
-    return isatty (STDERR_FILENO) != 0 && sampleRate > 0.0
-        && static_cast<double> (frames) / sampleRate >= progressMinimumSeconds;
-}
-
-void ProgressBar::update (juce::int64 done, juce::int64 total)
-{
-    if (! isEnabled || total <= 0)
-        return;
-
-    const int percent = static_cast<int> (100 * done / total);
-    if (percent == shownPercent)
-        return;
-    shownPercent = percent;
-
-    const int filled = percent * progressWidth / 100;
-    std::fprintf (stderr, "\r[%s%s] %3d%%", juce::String::repeatedString ("#", filled).toRawUTF8(),
-                  juce::String::repeatedString (".", progressWidth - filled).toRawUTF8(), percent);
-    std::fflush (stderr);
-}
-
-void ProgressBar::finish()
-{
-    if (! isEnabled || shownPercent < 0)
-        return;
-    // Clear the bar so the summary starts on a clean line.
-    std::fprintf (stderr, "\r%*s\r", progressWidth + 8, "");
-    std::fflush (stderr);
-    shownPercent = -1;
-}
 } // namespace render

@@ -51,21 +51,4 @@ juce::String decibelText (double linear);
 // A few lines: length and configuration, input and output levels, mean gain per band.
 juce::String summaryText (const RenderStats& stats);
 
-// A one-line progress bar on a terminal; prints nothing when disabled.
-class ProgressBar final
-{
-public:
-    explicit ProgressBar (bool enabled) noexcept : isEnabled (enabled) {}
-    ~ProgressBar();
-
-    void update (juce::int64 done, juce::int64 total);
-    void finish();
-
-    // Enabled for stderr on a terminal and for inputs long enough to wait for.
-    static bool wanted (juce::int64 frames, double sampleRate);
-
-private:
-    bool isEnabled;
-    int shownPercent = -1;
-};
 } // namespace render

@@ -1,5 +1,6 @@
-// dunskara-render: runs the DUNSKARA processor over an audio file, or over a built-in
+// dunskara-render: runs the DUNSKARA processor over audio files, or over a built-in
 // demo mix, as a host would. See usageText() for the command line.
+#include "tools/render/Interrupt.h"
 #include "tools/render/RenderJob.h"
 #include "tools/render/RenderOptions.h"
 
@@ -14,9 +15,9 @@ int main (int argc, char* argv[])
         args.add (juce::String::fromUTF8 (argv[i]));
 
     const auto parsed = render::parseArguments (args, juce::File::getCurrentWorkingDirectory());
-    if (parsed.options.showHelp)
+    if (parsed.options.showHelp || parsed.options.listParameters)
     {
-        std::fputs (render::helpText().toRawUTF8(), stdout);
+        std::fputs ((parsed.options.showHelp ? render::helpText() : render::parameterListText()).toRawUTF8(), stdout);
         return render::exitSuccess;
     }
     if (! parsed.ok())
@@ -25,15 +26,16 @@ int main (int argc, char* argv[])
         return render::exitUsage;
     }
 
+    render::interrupt::installHandlers();
+
     // The editor picture needs JUCE's GUI side; it works off screen without a display.
     const juce::ScopedJuceInitialiser_GUI juceGui;
 
     const auto result = render::runRenderJob (parsed.options);
+    if (! parsed.options.quiet)
+        std::fputs (result.summary.toRawUTF8(), stdout);
+    std::fflush (stdout);
     if (result.exitCode != render::exitSuccess)
-    {
         std::fprintf (stderr, "dunskara-render: %s\n", result.error.toRawUTF8());
-        return result.exitCode;
-    }
-    std::fputs (result.summary.toRawUTF8(), stdout);
-    return render::exitSuccess;
+    return result.exitCode;
 }

@@ -4,6 +4,9 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
+#include <thread>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -320,6 +323,68 @@ TEST_P (HostedVst3, HostReadsTheRestoredValuesAfterARestore)
     juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
     EXPECT_NEAR (gain->getValue(), 0.2f, 1.0e-6f);
     EXPECT_EQ (parameterNamed (*restored, "MainOnOff")->getValue(), 0.0f);
+}
+
+// Runs `work` on a thread of its own while this, the message thread, keeps delivering
+// (JUCE's VST3 hosting takes the message manager's lock for state calls).
+void onAnotherThread (const std::function<void()>& work)
+{
+    std::atomic<bool> done { false };
+    std::thread other ([&] { work(); done.store (true); });
+    while (! done.load())
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
+    other.join();
+}
+
+// A restore on a host thread that is not the message thread: the request to re-read the
+// values reaches the host later, on the message thread, with the restored values.
+TEST_P (HostedVst3, ARestoreOnAnotherThreadIsReReadOnTheMessageThread)
+{
+    auto* source = createInstance();
+    ASSERT_NE (source, nullptr);
+    parameterNamed (*source, "thresh_2")->setValueNotifyingHost (0.3f);
+    processOneBlock (*source);
+    juce::MemoryBlock state;
+    source->getStateInformation (state);
+
+    auto* restored = createInstance();
+    ASSERT_NE (restored, nullptr);
+    onAnotherThread ([&] { restored->setStateInformation (state.getData(), (int) state.getSize()); });
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+    EXPECT_NEAR (parameterNamed (*restored, "thresh_2")->getValue(), 0.3f, 1.0e-6f);
+}
+
+// The same request still pending when the host deletes the instance must never reach
+// the host afterwards.
+TEST_P (HostedVst3, AReReadStillPendingWhenTheInstanceGoesNeverReachesTheHost)
+{
+    auto* source = createInstance();
+    ASSERT_NE (source, nullptr);
+    parameterNamed (*source, "gain_2")->setValueNotifyingHost (0.7f);
+    processOneBlock (*source);
+    juce::MemoryBlock state;
+    source->getStateInformation (state);
+
+    for (int round = 0; round < 20; ++round)
+    {
+        juce::String error;
+        auto doomed = format->createInstanceFromDescription (*descriptions[0], sampleRate, blockSize, error);
+        ASSERT_NE (doomed, nullptr) << error;
+        onAnotherThread ([&]
+        {
+            doomed->setStateInformation (state.getData(), (int) state.getSize());
+            doomed->setCurrentProgram (round % 10);
+        });
+        doomed.reset(); // before the message loop runs again
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
+    }
+
+    // The process carries on: a fresh instance still restores and re-reads.
+    auto* after = createInstance();
+    ASSERT_NE (after, nullptr);
+    after->setStateInformation (state.getData(), (int) state.getSize());
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+    EXPECT_NEAR (parameterNamed (*after, "gain_2")->getValue(), 0.7f, 1.0e-6f);
 }
 
 INSTANTIATE_TEST_SUITE_P (Formats, HostedVst3, ::testing::Values (Format::vst3),

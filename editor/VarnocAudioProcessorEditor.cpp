@@ -20,6 +20,11 @@ namespace
     }
 } // namespace
 
+juce::AudioProcessorEditor* createVarnocEditor (VarnocAudioProcessor& processor)
+{
+    return new VarnocAudioProcessorEditor (processor);
+}
+
 VarnocAudioProcessorEditor::VarnocAudioProcessorEditor (VarnocAudioProcessor& processorToEdit)
     : juce::AudioProcessorEditor (processorToEdit), gestures (processorToEdit)
 {
@@ -39,10 +44,10 @@ VarnocAudioProcessorEditor::VarnocAudioProcessorEditor (VarnocAudioProcessor& pr
     highBandPanel->setBounds (panelBounds (2));
 
     const auto gainThumb = skinImage (skin::gain_thumb, skin::gain_thumbSize);
-    inputGainSlider  = makeGlobalSlider (params::mainInGain, gainThumb, 0.25, inputSlider);
-    makeUpGainSlider = makeGlobalSlider (params::makeUpGain, gainThumb, 0.0, makeUpSlider);
+    inputGainSlider  = makeGlobalSlider (params::mainInGain, gainThumb, inputSlider);
+    makeUpGainSlider = makeGlobalSlider (params::makeUpGain, gainThumb, makeUpSlider);
     finalMixSlider   = makeGlobalSlider (params::finalMix, skinImage (skin::mix_thumb, skin::mix_thumbSize),
-                                         1.0, skinlayout::finalMixSlider);
+                                         skinlayout::finalMixSlider);
 
     lowFrequencySelector  = makeSelector (params::fqLow);
     highFrequencySelector = makeSelector (params::fqHigh);
@@ -107,9 +112,9 @@ VarnocAudioProcessor& VarnocAudioProcessorEditor::owner() const noexcept
 }
 
 std::unique_ptr<ImageSlider> VarnocAudioProcessorEditor::makeGlobalSlider (int index, const juce::Image& thumb,
-                                                                           double defaultValue,
                                                                            juce::Rectangle<int> bounds)
 {
+    const auto defaultValue = static_cast<double> (params::defaultValue (index));
     auto slider = std::make_unique<ImageSlider> ("dial");
     addAndMakeVisible (slider.get());
     slider->setRange (0.0, 1.0, 0.001);

@@ -13,6 +13,9 @@
 
 class VarnocAudioProcessor;
 
+// The processor's editor factory (see VarnocAudioProcessor::setEditorFactory).
+juce::AudioProcessorEditor* createVarnocEditor (VarnocAudioProcessor& processor);
+
 // The plug-in window, 914 x 650, drawn from the skin images: the three band panels,
 // the input gain, make-up gain and final mix sliders, the two crossover handles, three
 // value labels and the master power switch.
@@ -88,8 +91,7 @@ private:
     void writeToSignalChain (int index);
     void timerCallback() override;
 
-    std::unique_ptr<ImageSlider> makeGlobalSlider (int index, const juce::Image& thumb,
-                                                   double defaultValue, juce::Rectangle<int> bounds);
+    std::unique_ptr<ImageSlider> makeGlobalSlider (int index, const juce::Image& thumb, juce::Rectangle<int> bounds);
     std::unique_ptr<fqSelector> makeSelector (int index);
     std::unique_ptr<juce::Label> makeLabel (const juce::String& text, juce::uint32 colour);
 

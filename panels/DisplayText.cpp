@@ -9,7 +9,7 @@ namespace display
 {
 namespace
 {
-    constexpr double decibelsPerNeper = 8.685889638065037; // 20 / ln 10
+    using params::decibelsPerNeper;
     constexpr double labelSampleRate = 44100.0;             // time labels ignore the host's rate
     constexpr double gainFloorDb = -30.0;
 
@@ -113,5 +113,27 @@ juce::String makeUpGainText (float v)
 juce::String finalMixText (float v)
 {
     return format ("%1.1f", 100.0 * static_cast<double> (v)) + "%";
+}
+
+juce::String text (int index, float v)
+{
+    using params::Readout;
+    switch (params::row (index).readout)
+    {
+        case Readout::attackTime:        return attackText (v);
+        case Readout::releaseTime:       return releaseText (v);
+        case Readout::mixPercent:        return mixText (v);
+        case Readout::addDecibels:       return addText (v);
+        case Readout::gainDecibels:      return gainText (v);
+        case Readout::thresholdDecibels: return thresholdText (v);
+        case Readout::ratio:             return ratioText (v);
+        case Readout::onOff:             return v > 0.0f ? "on" : "off";
+        case Readout::inputDecibels:     return inputGainText (v);
+        case Readout::makeUpDecibels:    return makeUpGainText (v);
+        case Readout::finalMixPercent:   return finalMixText (v);
+        case Readout::crossoverHertz:    return crossoverText (v);
+        case Readout::plain:             return juce::String (v, 2);
+    }
+    return {};
 }
 } // namespace display

@@ -25,4 +25,8 @@ juce::String crossoverText (float v);
 juce::String inputGainText (float v);  // dB of 4v, floored at -30: "-30.0dB"
 juce::String makeUpGainText (float v); // dB of 1 + 2v: "9.5dB"
 juce::String finalMixText (float v);   // percent with tenths: "50.0%"
+
+// The readout of parameter `index` by its row: one of the above, "on"/"off" for a
+// switch, and the plain value ("0.50") for the unused ones.
+juce::String text (int index, float v);
 } // namespace display

@@ -97,10 +97,9 @@ void VarnocAudioProcessor::prepareToPlay (double sampleRate, int estimatedSample
 
     for (int c = 0; c < 2; ++c)
     {
-        dryInput[c] = take();
-        lowBand[c] = take();
-        midBand[c] = take();
-        highBand[c] = take();
+        work.dry[c] = take();
+        for (auto& band : work.bands)
+            band[c] = take();
     }
     for (int b = 0; b < params::numBands; ++b)
         for (int c = 0; c < 2; ++c)
@@ -154,8 +153,7 @@ void VarnocAudioProcessor::freeWorkArrays()
     preparedBlockSize = 0;
     workArrayStorage.clear();
     workArrayStorage.shrink_to_fit();
-    for (int c = 0; c < 2; ++c)
-        dryInput[c] = lowBand[c] = midBand[c] = highBand[c] = nullptr;
+    work = {};
     for (int b = 0; b < params::numBands; ++b)
         for (int c = 0; c < 2; ++c)
             bandCopy[b][c] = bandMix[b][c] = nullptr;
@@ -203,11 +201,24 @@ void VarnocAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
         buffer.clear (c, 0, n);
 }
 
+// One section of a block: the input gain and copies, the three-band split, the band
+// stages with the parallel add and band gain between them, and the sum and mix.
 void VarnocAudioProcessor::processSection (float* const* io, int start, int n, bool monoInput)
 {
     float* out[2] = { io[0] + start, io[1] != nullptr ? io[1] + start : nullptr };
 
-    // Input gain, in place, on the channels the buffer has.
+    copyIn (out, n, monoInput);
+    splitBands (n);
+    measureBands (work.bands, n, monoInput);
+    runBandStages (n);
+    if (sumAndMix (out, n))
+        recoverFromNonFiniteState();
+}
+
+// Input gain, in place, on the channels the buffer has; then the dry copy and the
+// three band buffers get the result (a mono input on both sides).
+void VarnocAudioProcessor::copyIn (float* const (&out)[2], int n, bool monoInput) noexcept
+{
     const float gainIn = inputGain.load (std::memory_order_relaxed);
     applyGain (out[0], n, gainIn);
     if (out[1] != nullptr)
@@ -217,43 +228,46 @@ void VarnocAudioProcessor::processSection (float* const* io, int start, int n, b
     {
         const float* source = (monoInput || out[1] == nullptr) ? out[0] : out[c];
         const size_t bytes = sizeof (float) * (size_t) n;
-        std::memcpy (dryInput[c], source, bytes);
-        std::memcpy (lowBand[c], source, bytes);
-        std::memcpy (midBand[c], source, bytes);
-        std::memcpy (highBand[c], source, bytes);
+        std::memcpy (work.dry[c], source, bytes);
+        for (auto& band : work.bands)
+            std::memcpy (band[c], source, bytes);
     }
+}
 
-    // Two complementary splits: low = LP(in), mid = LP(in - low), high = in - low - mid.
+// Two complementary splits: low = LP(in), mid = LP(in - low), high = in - low - mid.
+// Each band's unprocessed copy is kept for the parallel add.
+void VarnocAudioProcessor::splitBands (int n) noexcept
+{
     const double fs = usableSampleRate (getSampleRate());
     const double lowCutoff = crossoverCutoff (lowCrossoverHz.load (std::memory_order_relaxed), fs);
     const double highCutoff = crossoverCutoff (highCrossoverHz.load (std::memory_order_relaxed), fs);
+    auto& low = work.bands[0];
+    auto& mid = work.bands[1];
+    auto& high = work.bands[2];
 
-    splitBand (lowSplitFilter, lowCutoff, fs, lowBand[0], lowBand[1], n);
+    splitBand (lowSplitFilter, lowCutoff, fs, low[0], low[1], n);
 
     for (int c = 0; c < 2; ++c)
         for (int i = 0; i < n; ++i)
-            midBand[c][i] -= lowBand[c][i];
+            mid[c][i] -= low[c][i];
 
-    splitBand (highSplitFilter, highCutoff, fs, midBand[0], midBand[1], n);
+    splitBand (highSplitFilter, highCutoff, fs, mid[0], mid[1], n);
     splitsStartClean = false;
 
     for (int c = 0; c < 2; ++c)
         for (int i = 0; i < n; ++i)
-            highBand[c][i] = highBand[c][i] - lowBand[c][i] - midBand[c][i];
-
-    float* const bands[params::numBands][2] = { { lowBand[0], lowBand[1] },
-                                                { midBand[0], midBand[1] },
-                                                { highBand[0], highBand[1] } };
+            high[c][i] = high[c][i] - low[c][i] - mid[c][i];
 
     for (int b = 0; b < params::numBands; ++b)
         for (int c = 0; c < 2; ++c)
-            std::memcpy (bandCopy[b][c], bands[b][c], sizeof (float) * (size_t) n);
+            std::memcpy (bandCopy[b][c], work.bands[b][c], sizeof (float) * (size_t) n);
+}
 
-    measureBands (bands, n, monoInput);
-
-    // Stage 1, the parallel add and the band gain, stage 2.
+// Stage 1 of every band, then each band's parallel add and gain, then stage 2.
+void VarnocAudioProcessor::runBandStages (int n) noexcept
+{
     for (int b = 0; b < params::numBands; ++b)
-        bandDynamics[(size_t) b]->processStereo (bands[b][0], bands[b][1], n);
+        bandDynamics[(size_t) b]->processStereo (work.bands[b][0], work.bands[b][1], n);
 
     for (int b = 0; b < params::numBands; ++b)
     {
@@ -262,7 +276,7 @@ void VarnocAudioProcessor::processSection (float* const* io, int start, int n, b
         for (int c = 0; c < 2; ++c)
         {
             const float* copy = bandCopy[b][c];
-            const float* processed = bands[b][c];
+            const float* processed = work.bands[b][c];
             float* mixed = bandMix[b][c];
             for (int i = 0; i < n; ++i)
                 mixed[i] = (copy[i] * add + processed[i]) * gain;
@@ -271,8 +285,13 @@ void VarnocAudioProcessor::processSection (float* const* io, int start, int n, b
 
     for (int b = 0; b < params::numBands; ++b)
         bandDynamics[(size_t) b + 3]->processStereo (bandMix[b][0], bandMix[b][1], n);
+}
 
-    // Sum, make-up, final mix or bypass.
+// The switched bands summed, made up and blended with the dry input, or the dry input
+// alone when processing is off. True when the output held non-finite samples (now
+// silenced).
+bool VarnocAudioProcessor::sumAndMix (float* const (&out)[2], int n) noexcept
+{
     const float on0 = bandLevelMultiplier[0].load (std::memory_order_relaxed);
     const float on1 = bandLevelMultiplier[1].load (std::memory_order_relaxed);
     const float on2 = bandLevelMultiplier[2].load (std::memory_order_relaxed);
@@ -288,7 +307,7 @@ void VarnocAudioProcessor::processSection (float* const* io, int start, int n, b
         if (dest == nullptr)
             continue;
 
-        const float* dry = dryInput[c];
+        const float* dry = work.dry[c];
         if (processing)
         {
             const float* m0 = bandMix[0][c];
@@ -307,9 +326,7 @@ void VarnocAudioProcessor::processSection (float* const* io, int start, int n, b
 
         nonFinite = silenceNonFinite (dest, n) || nonFinite;
     }
-
-    if (nonFinite)
-        recoverFromNonFiniteState();
+    return nonFinite;
 }
 
 // Filters a band pair through one crossover. An unchanged cutoff (the same design as
@@ -367,7 +384,7 @@ void VarnocAudioProcessor::beginMeterBlock() noexcept
     }
 }
 
-void VarnocAudioProcessor::measureBands (float* const (&bands)[params::numBands][2], int n, bool monoInput) noexcept
+void VarnocAudioProcessor::measureBands (const WorkBuffers::Bands& bands, int n, bool monoInput) noexcept
 {
     for (int b = 0; b < params::numBands; ++b)
     {

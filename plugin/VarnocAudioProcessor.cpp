@@ -1,6 +1,5 @@
 #include "plugin/VarnocAudioProcessor.h"
 #include "plugin/ChangeStamps.h"
-#include "editor/VarnocAudioProcessorEditor.h"
 
 #include <cmath>
 
@@ -11,16 +10,6 @@ namespace
     constexpr double crossoverTailSeconds = 0.05;
 
     constexpr double defaultSampleRate = 44100.0;
-
-    bool isSwitch (int index) noexcept
-    {
-        if (index == params::mainOnOff)
-            return true;
-
-        const int position = index % params::perBand;
-        return index >= 0 && index < params::numBands * params::perBand
-            && (position == params::limonoff || position == params::chanonoff);
-    }
 } // namespace
 
 VarnocAudioProcessor::VarnocAudioProcessor()
@@ -89,12 +78,23 @@ bool VarnocAudioProcessor::producesMidi() const { return false; }
 
 double VarnocAudioProcessor::getTailLengthSeconds() const { return crossoverTailSeconds; }
 
-juce::AudioProcessorEditor* VarnocAudioProcessor::createEditor()
+namespace
 {
-    return new VarnocAudioProcessorEditor (*this);
+    std::atomic<VarnocAudioProcessor::EditorFactory> editorFactory { nullptr };
+} // namespace
+
+void VarnocAudioProcessor::setEditorFactory (EditorFactory factory) noexcept
+{
+    editorFactory.store (factory);
 }
 
-bool VarnocAudioProcessor::hasEditor() const { return true; }
+juce::AudioProcessorEditor* VarnocAudioProcessor::createEditor()
+{
+    const auto factory = editorFactory.load();
+    return factory != nullptr ? factory (*this) : nullptr;
+}
+
+bool VarnocAudioProcessor::hasEditor() const { return editorFactory.load() != nullptr; }
 
 //==============================================================================
 int VarnocAudioProcessor::getNumParameters() { return params::numParameters; }
@@ -157,12 +157,12 @@ void VarnocAudioProcessor::applyParameter (int index) noexcept
 
 bool VarnocAudioProcessor::isParameterDiscrete (int index) const
 {
-    return isSwitch (index);
+    return params::isSwitch (index);
 }
 
 int VarnocAudioProcessor::getParameterNumSteps (int index)
 {
-    return isSwitch (index) ? 2 : juce::AudioProcessor::getDefaultNumParameterSteps();
+    return params::isSwitch (index) ? 2 : juce::AudioProcessor::getDefaultNumParameterSteps();
 }
 
 //==============================================================================

@@ -56,6 +56,12 @@ public:
     bool producesMidi() const override;
     double getTailLengthSeconds() const override;
 
+    // The window lives in the editor library, which the processor does not know: whoever
+    // builds a plug-in with a window (the format layers, a tool) installs its factory.
+    // Without one, hosts get no editor.
+    using EditorFactory = juce::AudioProcessorEditor* (*) (VarnocAudioProcessor&);
+    static void setEditorFactory (EditorFactory factory) noexcept;
+
     juce::AudioProcessorEditor* createEditor() override;
     bool hasEditor() const override;
 
@@ -132,11 +138,24 @@ public:
 private:
     //==============================================================================
     // Signal chain internals (audio thread).
+    // The section's work arrays: the dry input after the input gain, and each band's
+    // two channels, split and then processed in place by stage 1.
+    struct WorkBuffers
+    {
+        using Bands = float* [params::numBands][2];
+        float* dry[2] {};
+        Bands bands {};
+    };
+
     void processSection (float* const* io, int start, int n, bool monoInput);
+    void copyIn (float* const (&out)[2], int n, bool monoInput) noexcept;
+    void splitBands (int n) noexcept;
+    void runBandStages (int n) noexcept;
+    bool sumAndMix (float* const (&out)[2], int n) noexcept;
     void splitBand (Dsp::ButterLowPass<4, 1> (&pair)[2], double cutoff, double sampleRate,
                     float* left, float* right, int n) noexcept;
     void beginMeterBlock() noexcept;
-    void measureBands (float* const (&bands)[params::numBands][2], int n, bool monoInput) noexcept;
+    void measureBands (const WorkBuffers::Bands& bands, int n, bool monoInput) noexcept;
     void endMeterBlock (int n) noexcept;
     void recoverFromNonFiniteState() noexcept;
     void resetDynamics (double sampleRate);
@@ -146,10 +165,7 @@ private:
 
     int preparedBlockSize = 0;         // 0 until prepareToPlay
     std::vector<float> workArrayStorage; // backs every work array below and bandCopy/bandMix
-    float* dryInput[2] {};             // the input after the input gain
-    float* lowBand[2] {};
-    float* midBand[2] {};
-    float* highBand[2] {};
+    WorkBuffers work;                  // null until prepareToPlay
     bool measuringBand[params::numBands] {};
     bool splitsStartClean = true;      // filter memories are empty: designs may jump
     double meterSquares[params::numBands][2] {};

@@ -27,5 +27,5 @@ cmake --build "$root/build-sanitize" -j"$jobs"
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 configure "$root/build-tsan" -DDUNSKARA_TSAN=ON -DDUNSKARA_PLUGINS=OFF \
   -DDUNSKARA_BENCH=OFF -DDUNSKARA_TOOLS=OFF
-cmake --build "$root/build-tsan" -j"$jobs" --target dunskara_tests
+cmake --build "$root/build-tsan" -j"$jobs" --target dunskara_tests dunskara_dsp_tests
 (cd "$root/build-tsan" && DUNSKARA_STRESS_SECONDS=5 ctest --output-on-failure --no-tests=error -j"$jobs")

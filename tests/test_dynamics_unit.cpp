@@ -93,9 +93,9 @@ TEST (DynamicsUnitCoefficients, DefaultsPassTheSignal)
     EXPECT_EQ (unit.coefficients().fullMode, 0);
     EXPECT_EQ (unit.meanGain.load(), 1.0f); // no block yet: no reduction
 
-    // 2.5 x 0.2f - 0.5 formed in double: not 0.
-    EXPECT_EQ (unit.coefficients().ratioFactor, static_cast<float> (2.5 * static_cast<double> (0.2f) - 0.5));
-    EXPECT_NEAR (unit.coefficients().ratioFactor, 7.45e-9f, 1e-11f);
+    // 2.5 x 0.2f - 0.5 formed in double is not 0 but 2^-27: 0.2f lies 2^-27 / 2.5
+    // above 0.2.
+    EXPECT_EQ (unit.coefficients().ratioFactor, 0x1p-27f);
 
     EXPECT_NEAR (unit.coefficients().attackCoeff, std::pow (10.0, -0.842), 1e-6);
     EXPECT_NEAR (unit.coefficients().releaseCoeff, std::pow (10.0, -3.8), 1e-9);
@@ -106,8 +106,8 @@ TEST (DynamicsUnitCoefficients, DefaultsPassTheSignal)
 TEST (DynamicsUnitCoefficients, RatioShapesTheSlope)
 {
     DynamicsUnit unit;
-    configure (unit, &DynamicsUnit::ratio, 0.7805f);
-    EXPECT_NEAR (unit.coefficients().ratioFactor, 1.0 + 16.0 * 0.45125 * 0.45125, 1e-5);
+    configure (unit, &DynamicsUnit::ratio, 0.7805f); // 2.5 x 0.7805 - 0.5 = 1.45125
+    EXPECT_NEAR (unit.coefficients().ratioFactor, 4.258025, 1e-5); // 1 + 16 x 0.45125^2
     EXPECT_EQ (unit.coefficients().fullMode, 1);
 
     // Below 0.2 the slope turns negative (expansion), softened under low thresholds.
@@ -333,12 +333,11 @@ TEST (DynamicsUnitProcess, StrongestRatioCompressesOnFullPath)
     configure (unit, &DynamicsUnit::threshold, 0.5f); // level 0.1
     configure (unit, &DynamicsUnit::ratio, 0.7805f);
 
+    // Settled on a full-scale DC input: gain 1 / ((1 / 0.1 - 1) x 4.258025 + 1).
     Stereo dc (2048, 1.0f);
     dc.runThrough (unit);
-    const double slope = unit.coefficients().ratioFactor;
-    const double expected = 1.0 / ((1.0 / 0.1 - 1.0) * slope + 1.0);
-    EXPECT_NEAR (dc.left.back(), expected, 1e-5);
-    EXPECT_NEAR (dc.right.back(), expected, 1e-5);
+    EXPECT_NEAR (dc.left.back(), 0.0254309, 1e-5);
+    EXPECT_NEAR (dc.right.back(), 0.0254309, 1e-5);
 }
 
 TEST (DynamicsUnitProcess, NeutralRatioStillBendsAboveThreshold)

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <string>
 
 JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
@@ -20,7 +21,13 @@ TEST (ProcessorIdentity, AnswersTheHostQueries)
     EXPECT_TRUE (p.isOutputChannelStereoPair (1));
     EXPECT_FALSE (p.acceptsMidi());
     EXPECT_FALSE (p.producesMidi());
+    // The window comes from whoever installed the editor library's factory: the formats
+    // do, and so does this test program.
     EXPECT_TRUE (p.hasEditor());
+    const std::unique_ptr<juce::AudioProcessorEditor> editor (p.createEditor());
+    ASSERT_NE (editor, nullptr);
+    EXPECT_EQ (editor->getWidth(), 914);
+    EXPECT_EQ (editor->getHeight(), 650);
     EXPECT_EQ (p.getLatencySamples(), 0);
     EXPECT_GT (p.getTailLengthSeconds(), 0.0); // the crossover filters ring on
     EXPECT_EQ (p.getNumParameters(), 35);

@@ -6,6 +6,8 @@
 // Editor coordinates unless a name says panel. Plain constants and small functions
 // only: nothing here depends on the processor.
 
+#include "plugin/ParameterTable.h"
+
 #include <juce_graphics/juce_graphics.h>
 
 #include <cmath>
@@ -95,8 +97,8 @@ inline int horizontalThumbLeft (int sliderWidth, int thumbWidth, double proporti
 // Crossover handles (58 x 68 at y 569): the left edge runs from trackStart (value 0)
 // to trackStart + 328 (value 1) in whole pixels; the pointer line is one pixel column.
 constexpr int crossoverTrackStart = 124;
-constexpr int crossoverTrackLength = 328;
-constexpr int crossoverDragStart = 2;          // the leftmost offset a drag reaches
+constexpr int crossoverTrackLength = params::crossoverTrackLength;
+constexpr int crossoverDragStart = params::crossoverDragStart; // the leftmost offset a drag reaches
 constexpr int crossoverY = 569;
 constexpr int handleWidth = 58;
 constexpr int handleHeight = 68;
@@ -120,7 +122,7 @@ inline int crossoverOffset (float v)
     return offset;
 }
 
-inline double crossoverValueForHz (double hz) { return std::pow (10.0, hz / 36000.0) - 1.0; }
+inline double crossoverValueForHz (double hz) { return params::readoutInverse (params::Readout::crossoverHertz, hz); }
 
 // Needle meters: 101 frames of 135 x 83; frame trunc (frames * x) with x = scale *
 // position limited to [0, 0.9], so frame 90 is the highest ever shown.
@@ -165,26 +167,26 @@ struct ScaleMark
 
 inline double sliderStep (double v) { return juce::jlimit (0.0, 1.0, std::round (v * 1000.0) / 1000.0); }
 
-// Threshold -25..0 dB: 25 v - 25.
+// Each scale is placed by its readout's exact inverse: the mark for -12.5 dB sits where
+// the control reads -12.5.
+inline double valueShowing (params::Readout readout, double x) { return sliderStep (params::readoutInverse (readout, x)); }
+
+// Threshold -25..0 dB.
 inline std::vector<ScaleMark> thresholdMarks()
 {
     std::vector<ScaleMark> marks;
     for (int step = 0; step <= 10; ++step)
     {
         const double db = -2.5 * step;
-        marks.push_back ({ sliderStep ((db + 25.0) / 25.0), step % 2 == 0 ? juce::String ((int) db) : juce::String(), step % 2 == 0 });
+        marks.push_back ({ valueShowing (params::Readout::thresholdDecibels, db), step % 2 == 0 ? juce::String ((int) db) : juce::String(), step % 2 == 0 });
     }
     return marks;
 }
 
-// Ratio 10:1 (bottom) to 1:1 (top): p = 0.7805 - 0.5805 v, ratio = 4 ln (1 - p)^2 + 0.8.
+// Ratio 10:1 (bottom) to 1:1 (top).
 inline std::vector<ScaleMark> ratioMarks()
 {
-    const auto valueFor = [] (double ratio)
-    {
-        const double p = 1.0 - std::exp (-std::sqrt ((ratio - 0.8) / 4.0));
-        return sliderStep ((0.7805 - p) / 0.5805);
-    };
+    const auto valueFor = [] (double ratio) { return valueShowing (params::Readout::ratio, ratio); };
     std::vector<ScaleMark> marks;
     for (auto [ratio, text] : { std::pair<double, const char*> { 1.0, "1" }, { 1.25, "" }, { 1.5, "1.5" }, { 2.0, "2" },
                                 { 2.5, "" }, { 3.0, "3" }, { 4.0, "4" }, { 5.0, "" }, { 6.0, "6" }, { 8.0, "" }, { 10.0, "10" } })
@@ -194,24 +196,24 @@ inline std::vector<ScaleMark> ratioMarks()
 
 inline juce::String signedDb (int db) { return db > 0 ? "+" + juce::String (db) : juce::String (db); }
 
-// Input gain 4 v; its label never reads below -30.0dB, which it shows at the left end.
+// Input gain; its label never reads below -30.0dB, which it shows at the left end.
 inline std::vector<ScaleMark> inputGainMarks()
 {
     std::vector<ScaleMark> marks { { 0.0, "-30", true } };
     for (int db : { -12, -9, -6, -3, 0, 3, 6, 9, 12 })
     {
         const bool major = db != -12 && db != -9 && db != -3;
-        marks.push_back ({ sliderStep (std::pow (10.0, db / 20.0) / 4.0), major ? signedDb (db) : juce::String(), major });
+        marks.push_back ({ valueShowing (params::Readout::inputDecibels, db), major ? signedDb (db) : juce::String(), major });
     }
     return marks;
 }
 
-// Make-up gain 1 + 2 v.
+// Make-up gain.
 inline std::vector<ScaleMark> makeUpGainMarks()
 {
     std::vector<ScaleMark> marks;
     for (int db = 0; db <= 9; ++db)
-        marks.push_back ({ sliderStep ((std::pow (10.0, db / 20.0) - 1.0) / 2.0), db % 3 == 0 ? signedDb (db) : juce::String(), db % 3 == 0 });
+        marks.push_back ({ valueShowing (params::Readout::makeUpDecibels, db), db % 3 == 0 ? signedDb (db) : juce::String(), db % 3 == 0 });
     return marks;
 }
 
@@ -224,7 +226,7 @@ inline std::vector<ScaleMark> finalMixMarks()
     return marks;
 }
 
-// Crossover frequency 36000 log10 (1 + v).
+// Crossover frequency.
 inline std::vector<ScaleMark> crossoverMarks()
 {
     std::vector<ScaleMark> marks;

@@ -1,4 +1,5 @@
 #include "tools/render/FileRender.h"
+#include "plugin/ParameterTable.h"
 
 #include "plugin/VarnocAudioProcessor.h"
 #include "tools/render/AudioFiles.h"
@@ -18,7 +19,7 @@ namespace render
 {
 namespace
 {
-    constexpr double decibelsPerNeper = 8.685889638065037; // 20 / ln 10
+    using params::decibelsPerNeper;
 
     // The path with links and "..", resolved as far as the file or its folder exists.
     juce::String canonicalPath (const juce::File& file)

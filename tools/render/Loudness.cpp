@@ -1,4 +1,5 @@
 #include "tools/render/Loudness.h"
+#include "plugin/ParameterTable.h"
 
 #include <ebur128.h>
 
@@ -8,7 +9,7 @@ namespace render
 {
 namespace
 {
-    constexpr double decibelsPerNeper = 8.685889638065037; // 20 / ln 10
+    using params::decibelsPerNeper;
 }
 
 struct LoudnessMeter::State

@@ -1,4 +1,5 @@
 #include "tools/render/Summary.h"
+#include "plugin/ParameterTable.h"
 
 #include <cmath>
 #include <cstdio>
@@ -7,7 +8,7 @@ namespace render
 {
 namespace
 {
-    constexpr double decibelsPerNeper = 8.685889638065037; // 20 / ln 10
+    using params::decibelsPerNeper;
     const char* const bandNames[3] = { "low", "mid", "high" };
 } // namespace
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "plugin/format/Vst2Instances.h"
+#include "formats/vst2/Vst2Instances.h"
 
 namespace dunskara::vst2
 {

@@ -6,7 +6,7 @@
 // would go on showing, and automating from, the values of the old program.
 //
 // This layer sits between the host and JUCE's factory (renamed by the build, see
-// plugin/CMakeLists.txt). It hands the host an edit controller that forwards every call
+// Vst3.cmake). It hands the host an edit controller that forwards every call
 // to JUCE's, and gives JUCE's controller a component handler that forwards every call
 // to the host's, except that a request to re-read the values first brings the
 // controller's copies up to date from the processor (JUCE's setComponentState does

@@ -1,4 +1,4 @@
-#include "plugin/format/Vst2Chunks.h"
+#include "formats/vst2/Vst2Chunks.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 

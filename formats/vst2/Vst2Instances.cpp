@@ -1,4 +1,4 @@
-#include "plugin/format/Vst2Instances.h"
+#include "formats/vst2/Vst2Instances.h"
 
 #include <juce_core/juce_core.h>
 

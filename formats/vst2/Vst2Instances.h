@@ -7,7 +7,7 @@
 // instead. Lookups are lock-free and allocate nothing, so the audio thread can use
 // them; entries are added and removed only on the threads that create and close.
 
-#include "plugin/format/Vst2SavedChunks.h"
+#include "formats/vst2/Vst2SavedChunks.h"
 
 #include <atomic>
 #include <cstddef>

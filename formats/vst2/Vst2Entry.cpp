@@ -4,14 +4,14 @@
 // host still reads from it. Our entry points create JUCE's effect and put our
 // dispatcher and processing functions in front of JUCE's (Vst2Process.cpp has the
 // audio side, Vst2Chunks.cpp the chunks), so JUCE only ever sees well-formed calls.
-// JUCE's own entry points are renamed by the build (see plugin/CMakeLists.txt);
+// JUCE's own entry points are renamed by the build (see Vst2.cmake);
 // everything the host sees of the effect record is otherwise JUCE's.
 
-#include "plugin/format/PluginFactory.h"
-#include "plugin/format/Vst2Chunks.h"
-#include "plugin/format/Vst2Instances.h"
-#include "plugin/format/Vst2Process.h"
-#include "plugin/format/Vst2ProgramName.h"
+#include "formats/common/PluginFactory.h"
+#include "formats/vst2/Vst2Chunks.h"
+#include "formats/vst2/Vst2Instances.h"
+#include "formats/vst2/Vst2Process.h"
+#include "formats/vst2/Vst2ProgramName.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 

@@ -1,4 +1,5 @@
-#include "plugin/format/PluginFactory.h"
+#include "formats/common/PluginFactory.h"
+#include "editor/VarnocAudioProcessorEditor.h"
 #include "plugin/VarnocAudioProcessor.h"
 
 namespace
@@ -18,6 +19,7 @@ juce::AudioProcessor* dunskara::format::takeProcessorCreatedOnThisThread() noexc
 // The factory that every plug-in format's wrapper calls.
 juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
 {
+    VarnocAudioProcessor::setEditorFactory (createVarnocEditor);
     auto* processor = new VarnocAudioProcessor();
     processorCreatedOnThisThread = processor;
     return processor;

@@ -10,7 +10,7 @@
 //  - blocks no longer than the size it was prepared with; longer ones run in pieces.
 // Before effMainsChanged(1) and after effMainsChanged(0) the host gets silence.
 
-#include "plugin/format/Vst2Process.h"
+#include "formats/vst2/Vst2Process.h"
 
 #include <algorithm>
 #include <cstdint>

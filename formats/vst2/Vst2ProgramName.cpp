@@ -1,4 +1,4 @@
-#include "plugin/format/Vst2ProgramName.h"
+#include "formats/vst2/Vst2ProgramName.h"
 
 #include <cstring>
 

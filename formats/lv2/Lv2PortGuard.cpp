@@ -1,5 +1,5 @@
 // The LV2 entry points that hosts see. They sit between the host and JUCE's LV2 client
-// (its descriptor functions renamed by the build, see plugin/CMakeLists.txt) and absorb
+// (its descriptor functions renamed by the build, see Lv2.cmake) and absorb
 // what JUCE 7.0.5's client does not handle:
 //
 // - Ports: JUCE copies every audio input, writes its event output and, while suspended,
@@ -24,7 +24,7 @@
 #include "Lv2AtomCheck.h"
 #include "Lv2HostFeatures.h"
 #include "Lv2ParameterMessages.h"
-#include "Lv2ProcessorCapture.h"
+#include "formats/common/PluginFactory.h"
 #include "Lv2StateString.h"
 
 #include "lv2/atom/atom.h"
@@ -186,13 +186,15 @@ LV2_Handle instantiate (const LV2_Descriptor*, double sampleRate, const char* bu
         g->programKey = urid (programKeyUri.toRawUTF8());
         g->emptyInput.atom = { sizeof (LV2_Atom_Sequence_Body), g->sequenceType };
 
-        const ProcessorCapture capture;
+        // JUCE's client creates its processor through the shared factory, on this thread.
+        dunskara::format::takeProcessorCreatedOnThisThread();
         g->handle = inner->instantiate (inner, sampleRate, bundlePath, hostFeatures.list());
+        auto* created = dunskara::format::takeProcessorCreatedOnThisThread();
 
         if (g->handle == nullptr)
             return nullptr;
 
-        g->processor = capture.processor();
+        g->processor = created;
         g->state = static_cast<const LV2_State_Interface*> (inner->extension_data (LV2_STATE__interface));
 
         if (g->processor != nullptr)

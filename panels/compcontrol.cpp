@@ -1,16 +1,10 @@
 #include "panels/compcontrol.h"
-#include "panels/DisplayText.h"
-#include "plugin/ParameterTable.h"
 #include "plugin/VarnocAudioProcessor.h"
-#include "resources/SkinImages.h"
 #include "widgets/SkinLayout.h"
-
-#include <utility>
+#include "widgets/SkinParts.h"
 
 namespace
 {
-    using namespace skinlayout;
-    constexpr int meterFrameHeight = meterHeight;
     constexpr int levelMode = 0;
     constexpr int reductionMode = 1;
 
@@ -19,170 +13,121 @@ namespace
     constexpr int dialLabelX = 17;
     constexpr int dialLabelY = -41;
 
-    // Colours of the labels: fader values green, knob values blue.
-    constexpr juce::uint32 faderTextColour = faderLabelColour;
-    constexpr juce::uint32 knobTextColour = knobLabelColour;
-
-    juce::Image skinImage (const unsigned char* data, int size)
-    {
-        return juce::ImageCache::getFromMemory (data, size);
-    }
+    // A fader's thumb image; the style it is drawn in ignores this.
+    constexpr int unusedFaderFrameHeight = 45;
 } // namespace
+
+juce::Slider* BandPanel::Control::slider() const noexcept
+{
+    if (knob != nullptr)
+        return knob->slider;
+    return fader.get();
+}
 
 BandPanel::BandPanel (VarnocAudioProcessor& owner, int bandIndex)
     : processor (&owner), band (bandIndex), gestures (owner)
 {
-    using namespace params;
+    using skinparts::skinImage;
     const juce::Font knobFont (skinlayout::labelFontName, skinlayout::knobFontHeight, juce::Font::plain);
 
-    attackDial  = makeKnob (skin::knob_attack_strip, skin::knob_attack_stripSize, 105, attack,
-                            static_cast<double> (0.18f), skinlayout::attackKnob, knobFont);
-    releaseDial = makeKnob (skin::knob_release_strip, skin::knob_release_stripSize, 105, release,
-                            static_cast<double> (0.55f), skinlayout::releaseKnob, knobFont);
-    mixDial     = makeKnob (skin::knob_mix_strip, skin::knob_mix_stripSize, 98, fxmix,
-                            1.0, skinlayout::mixKnob, knobFont);
-    addDial     = makeKnob (skin::knob_small_strip, skin::knob_small_stripSize, 73, add,
-                            0.0, skinlayout::addKnob, knobFont);
-    gainDial    = makeKnob (skin::knob_small_strip, skin::knob_small_stripSize, 73, gain,
-                            0.5, skinlayout::gainKnob, knobFont);
+    for (size_t i = 0; i < controls.size(); ++i)
+    {
+        auto& control = controls[i];
+        control.row = &bandcontrols::rows[i];
+        jassert (control.row->parameter == static_cast<int> (i)); // the named members rely on it
 
-    thresholdSlider = makeFader (skin::fader_thumb_thresh, skin::fader_thumb_threshSize, thresh,
-                                 skinlayout::thresholdFader);
-    ratioSlider     = makeFader (skin::fader_thumb_ratio, skin::fader_thumb_ratioSize, ratio,
-                                 skinlayout::ratioFader);
-
-    limiterButton = makeSwitch (skin::limiter_switch_off, skin::limiter_switch_offSize,
-                                skin::limiter_switch_on, skin::limiter_switch_onSize, limonoff,
-                                skinlayout::limiterSwitch);
-    channelButton = makeSwitch (skin::channel_button_off, skin::channel_button_offSize,
-                                skin::channel_button_on, skin::channel_button_onSize, chanonoff,
-                                skinlayout::channelButton);
+        switch (control.row->kind)
+        {
+            case bandcontrols::Kind::knob:   addKnob (control, knobFont); break;
+            case bandcontrols::Kind::fader:  addFader (control); break;
+            case bandcontrols::Kind::toggle: addToggle (control); break;
+        }
+    }
 
     // The high band's needles sit two pixels further right; the reduction needle is
     // added second so that it is drawn over the level needle.
     const auto meterBounds = skinlayout::meterBounds (band);
-    levelMeter = std::make_unique<imageAnimator> (
-        skinImage (skin::meter_level_needle_strip, skin::meter_level_needle_stripSize),
-        processor, meterFrameHeight, levelMode, band);
+    levelMeter = std::make_unique<imageAnimator> (skinImage (skinimage::Id::meter_level_needle_strip),
+                                                  processor, skinlayout::meterHeight, levelMode, band);
     addAndMakeVisible (levelMeter.get());
     levelMeter->setBounds (meterBounds);
 
-    reductionMeter = std::make_unique<imageAnimator> (
-        skinImage (skin::meter_reduction_needle_strip, skin::meter_reduction_needle_stripSize),
-        processor, meterFrameHeight, reductionMode, band);
+    reductionMeter = std::make_unique<imageAnimator> (skinImage (skinimage::Id::meter_reduction_needle_strip),
+                                                      processor, skinlayout::meterHeight, reductionMode, band);
     addAndMakeVisible (reductionMeter.get());
     reductionMeter->setBounds (meterBounds);
 
     // Placeholder texts; the first refresh replaces them.
-    thresholdLabel = makeLabel ("0.0dB", skinlayout::bandLabelFontHeight, juce::Justification::centredLeft, faderTextColour);
-    ratioLabel     = makeLabel ("3.0", skinlayout::bandLabelFontHeight, juce::Justification::centred, faderTextColour);
-    addLabel       = makeLabel ("6.0", skinlayout::bandLabelFontHeight, juce::Justification::centred, knobTextColour);
-    gainLabel      = makeLabel ("2.0", skinlayout::bandLabelFontHeight, juce::Justification::centred, knobTextColour);
-    attackLabel    = makeLabel ("27ms", skinlayout::timeLabelFontHeight, juce::Justification::centred, knobTextColour);
-    releaseLabel   = makeLabel ("200ms", skinlayout::timeLabelFontHeight, juce::Justification::centred, knobTextColour);
-    mixLabel       = makeLabel ("0%", skinlayout::bandLabelFontHeight, juce::Justification::centred, knobTextColour);
+    for (auto p : bandcontrols::labelOrder)
+    {
+        const auto& label = controls[(size_t) p].row->label;
+        controls[(size_t) p].label = skinparts::addValueLabel (*this, label.placeholder, label.fontHeight,
+                                                               label.justification, label.colour);
+    }
 }
 
 BandPanel::~BandPanel()
 {
     // A slider destroyed in the middle of a drag announces the drag's end; the gestures
     // close themselves instead.
-    for (auto* dial : { attackDial.get(), releaseDial.get(), mixDial.get(), addDial.get(), gainDial.get() })
-        dial->slider->removeListener (this);
-    thresholdSlider->removeListener (this);
-    ratioSlider->removeListener (this);
+    for (auto& control : controls)
+        if (auto* slider = control.slider())
+            slider->removeListener (this);
 
-    attackDial.reset();
-    releaseDial.reset();
-    mixDial.reset();
-    addDial.reset();
-    gainDial.reset();
-    thresholdSlider.reset();
-    ratioSlider.reset();
-    limiterButton.reset();
-    channelButton.reset();
+    for (auto& control : controls)
+    {
+        control.knob.reset();
+        control.fader.reset();
+        control.toggle.reset();
+    }
     levelMeter.reset();
     reductionMeter.reset();
-    thresholdLabel.reset();
-    ratioLabel.reset();
-    addLabel.reset();
-    gainLabel.reset();
-    attackLabel.reset();
-    releaseLabel.reset();
-    mixLabel.reset();
+    for (auto p : bandcontrols::labelOrder)
+        controls[(size_t) p].label.reset();
 }
 
 //==============================================================================
-std::unique_ptr<rotaryDial> BandPanel::makeKnob (const unsigned char* strip, int stripSize, int frameSize,
-                                                 int position, double resetValue,
-                                                 juce::Rectangle<int> bounds, const juce::Font& font)
+void BandPanel::addKnob (Control& control, const juce::Font& font)
 {
-    auto knob = std::make_unique<rotaryDial> (skinImage (strip, stripSize), frameSize,
-                                              dialLabelX, dialLabelY, silentDialTextMode);
+    const auto& row = *control.row;
+    const int frameSize = skinimage::formatOf (row.image).frameHeight;
+    auto& knob = control.knob;
+    knob = std::make_unique<rotaryDial> (skinparts::skinImage (row.image), frameSize,
+                                         dialLabelX, dialLabelY, silentDialTextMode);
     addAndMakeVisible (knob.get());
-    knob->setValue (processor->getParameter (parameterIndex (position)));
+    knob->setValue (processor->getParameter (parameterIndex (row.parameter)));
     knob->addChangeListener (this);
     knob->slider->addListener (this); // for its drag start and end only
     knob->setFont (font);
-    knob->slider->setResetValue (resetValue);
-    knob->setBounds (bounds);
+    knob->slider->setResetValue (row.resetValue);
+    knob->setBounds (row.bounds);
     knob->valueLabel->setVisible (false);
-    return knob;
 }
 
-std::unique_ptr<ImageSlider> BandPanel::makeFader (const unsigned char* thumb, int thumbSize, int position,
-                                                   juce::Rectangle<int> bounds)
+void BandPanel::addFader (Control& control)
 {
-    auto fader = std::make_unique<ImageSlider> ("dial");
+    const auto& row = *control.row;
+    auto& fader = control.fader;
+    fader = std::make_unique<ImageSlider> ("dial");
     addAndMakeVisible (fader.get());
     fader->setRange (0.0, 1.0, 0.001);
     fader->setImageStyle (ImageSlider::verticalThumb);
-    fader->setImage (skinImage (thumb, thumbSize));
+    fader->setImage (skinparts::skinImage (row.image));
     fader->setTextBoxStyle (juce::Slider::NoTextBox, false, 40, 20);
-    fader->frameHeight = 45;
+    fader->frameHeight = unusedFaderFrameHeight;
     fader->addListener (this);
-    fader->setValue (processor->getParameter (parameterIndex (position)), juce::dontSendNotification);
-    fader->setBounds (bounds);
+    fader->setValue (processor->getParameter (parameterIndex (row.parameter)), juce::dontSendNotification);
+    fader->setBounds (row.bounds);
     fader->setSliderSnapsToMousePosition (false);
-    fader->setResetValue (1.0);
-    return fader;
+    fader->setResetValue (row.resetValue);
 }
 
-std::unique_ptr<juce::ImageButton> BandPanel::makeSwitch (const unsigned char* off, int offSize,
-                                                          const unsigned char* on, int onSize, int position,
-                                                          juce::Rectangle<int> bounds)
+void BandPanel::addToggle (Control& control)
 {
-    const juce::Colour transparent (0x00000000);
-    const auto offImage = skinImage (off, offSize);
-
-    auto button = std::make_unique<juce::ImageButton> ("new button");
-    button->setLookAndFeel (&buttonLook.get());
-    addAndMakeVisible (button.get());
-    button->addListener (this);
-    button->setImages (false, true, true,
-                       offImage, 1.0f, transparent,
-                       offImage, 1.0f, transparent,
-                       skinImage (on, onSize), 1.0f, transparent,
-                       0.0f);
-    button->setBounds (bounds);
-    button->setClickingTogglesState (true);
-    button->setToggleState (processor->getParameter (parameterIndex (position)) > 0.0f,
-                            juce::dontSendNotification);
-    return button;
-}
-
-std::unique_ptr<juce::Label> BandPanel::makeLabel (const juce::String& text, float fontHeight,
-                                                   juce::Justification justification, juce::uint32 colour)
-{
-    auto label = std::make_unique<juce::Label> ("new label", text);
-    addAndMakeVisible (label.get());
-    label->setFont (juce::Font (skinlayout::labelFontName, fontHeight, juce::Font::plain));
-    label->setJustificationType (justification);
-    label->setEditable (false, false, false);
-    label->setColour (juce::Label::textColourId, juce::Colour (colour));
-    label->setColour (juce::TextEditor::textColourId, juce::Colour (0xff000000));
-    label->setColour (juce::TextEditor::backgroundColourId, juce::Colour (0x00000000));
-    return label;
+    const auto& row = *control.row;
+    control.toggle = skinparts::addSkinSwitch (*this, row.image, row.onImage, row.bounds,
+                                               processor->getParameter (parameterIndex (row.parameter)) > 0.0f,
+                                               *this, buttonLook.get());
 }
 
 //==============================================================================
@@ -193,21 +138,11 @@ void BandPanel::paint (juce::Graphics&)
 
 void BandPanel::resized()
 {
-    thresholdLabel->setBounds (skinlayout::thresholdLabel);
-    ratioLabel->setBounds (skinlayout::ratioLabel);
-    addLabel->setBounds (skinlayout::addLabel);
-    gainLabel->setBounds (skinlayout::gainLabel);
-    attackLabel->setBounds (skinlayout::attackLabel);
-    releaseLabel->setBounds (skinlayout::releaseLabel);
-    mixLabel->setBounds (skinlayout::mixLabel);
+    for (auto p : bandcontrols::labelOrder)
+        controls[(size_t) p].label->setBounds (controls[(size_t) p].row->label.bounds);
 }
 
 //==============================================================================
-void BandPanel::reportParameter (int index, float v)
-{
-    gestures.report (index, v);
-}
-
 void BandPanel::writeToSignalChain (int index)
 {
     // From the live value, with the conversion the processor applies to host changes, so
@@ -216,77 +151,43 @@ void BandPanel::writeToSignalChain (int index)
     processor->applyParameter (index);
 }
 
-void BandPanel::changeListenerCallback (juce::ChangeBroadcaster* source)
+void BandPanel::controlChanged (const Control& control, float v)
 {
-    using namespace params;
-
-    if (source == attackDial.get())
-        knobMoved (*attackDial, attack, *attackLabel, display::attackText);
-    else if (source == releaseDial.get())
-        knobMoved (*releaseDial, release, *releaseLabel, display::releaseText);
-    else if (source == mixDial.get())
-        knobMoved (*mixDial, fxmix, *mixLabel, display::mixText);
-    else if (source == addDial.get())
-        knobMoved (*addDial, add, *addLabel, display::addText);
-    else if (source == gainDial.get())
-        knobMoved (*gainDial, gain, *gainLabel, display::gainText);
+    const int index = parameterIndex (control.row->parameter);
+    gestures.report (index, v);
+    if (control.label != nullptr)
+        control.label->setText (control.row->label.text (v), juce::dontSendNotification);
+    writeToSignalChain (index);
 }
 
-void BandPanel::knobMoved (const rotaryDial& dial, int position, juce::Label& label, juce::String (*text) (float))
+void BandPanel::changeListenerCallback (juce::ChangeBroadcaster* source)
 {
-    const auto v = static_cast<float> (dial.getValue());
-    reportParameter (parameterIndex (position), v);
-    label.setText (text (v), juce::dontSendNotification);
-    writeToSignalChain (parameterIndex (position));
+    for (const auto& control : controls)
+        if (control.knob != nullptr && source == control.knob.get())
+            return controlChanged (control, static_cast<float> (control.knob->getValue()));
 }
 
 void BandPanel::buttonClicked (juce::Button* button)
 {
     // A click always reports exactly 1 or 0.
-    if (button == limiterButton.get())
-    {
-        const float v = limiterButton->getToggleState() ? 1.0f : 0.0f;
-        reportParameter (parameterIndex (params::limonoff), v);
-        writeToSignalChain (parameterIndex (params::limonoff));
-    }
-    else if (button == channelButton.get())
-    {
-        const float v = channelButton->getToggleState() ? 1.0f : 0.0f;
-        reportParameter (parameterIndex (params::chanonoff), v);
-        writeToSignalChain (parameterIndex (params::chanonoff));
-    }
+    for (const auto& control : controls)
+        if (control.toggle != nullptr && button == control.toggle.get())
+            return controlChanged (control, button->getToggleState() ? 1.0f : 0.0f);
 }
 
 void BandPanel::sliderValueChanged (juce::Slider* slider)
 {
-    if (slider == thresholdSlider.get())
-    {
-        const auto v = static_cast<float> (thresholdSlider->getValue());
-        thresholdLabel->setText (display::thresholdText (v), juce::dontSendNotification);
-        reportParameter (parameterIndex (params::thresh), v);
-        writeToSignalChain (parameterIndex (params::thresh));
-    }
-    else if (slider == ratioSlider.get())
-    {
-        // The parameter stores the fader position; the unit gets the inverted mapping.
-        const auto v = static_cast<float> (ratioSlider->getValue());
-        reportParameter (parameterIndex (params::ratio), v);
-        ratioLabel->setText (display::ratioText (v), juce::dontSendNotification);
-        writeToSignalChain (parameterIndex (params::ratio));
-    }
+    // Knob sliders are heard through their dials' change messages instead.
+    for (const auto& control : controls)
+        if (control.fader != nullptr && slider == control.fader.get())
+            return controlChanged (control, static_cast<float> (slider->getValue()));
 }
 
 int BandPanel::parameterOfSlider (const juce::Slider* slider) const noexcept
 {
-    using namespace params;
-    const std::pair<const juce::Slider*, BandParameter> controls[] = {
-        { attackDial->slider, attack }, { releaseDial->slider, release }, { mixDial->slider, fxmix },
-        { addDial->slider, add }, { gainDial->slider, gain },
-        { thresholdSlider.get(), thresh }, { ratioSlider.get(), ratio },
-    };
-    for (const auto& [control, position] : controls)
-        if (control == slider)
-            return parameterIndex (position);
+    for (const auto& control : controls)
+        if (slider != nullptr && control.slider() == slider)
+            return parameterIndex (control.row->parameter);
     return -1;
 }
 
@@ -299,17 +200,18 @@ void BandPanel::sliderDragEnded (juce::Slider* slider)
 {
     // A knob announces its changes through queued change messages: hand over the last
     // one before the gesture closes, so that it is reported inside it.
-    for (auto* dial : { attackDial.get(), releaseDial.get(), mixDial.get(), addDial.get(), gainDial.get() })
-        if (dial->slider == slider)
-            dial->dispatchPendingMessages();
+    for (const auto& control : controls)
+        if (control.knob != nullptr && control.knob->slider == slider)
+            control.knob->dispatchPendingMessages();
 
     gestures.dragEnded (parameterOfSlider (slider));
 }
 
 void BandPanel::deliverPendingChanges()
 {
-    for (auto* dial : { attackDial.get(), releaseDial.get(), mixDial.get(), addDial.get(), gainDial.get() })
-        dial->dispatchPendingMessages();
+    for (const auto& control : controls)
+        if (control.knob != nullptr)
+            control.knob->dispatchPendingMessages();
 }
 
 //==============================================================================
@@ -320,41 +222,20 @@ void BandPanel::refreshFromProcessor()
     for (int i = 0; i < params::numParameters; ++i)
         snapshot[i] = processor->getParameter (i);
 
-    using namespace params;
-    const auto value = [&] (BandParameter p) { return snapshot[parameterIndex (p)]; };
-
-    const auto refreshKnob = [&] (BandParameter p, rotaryDial& knob, juce::Label& label,
-                                  juce::String (*text) (float))
+    for (const auto& control : controls)
     {
-        const float s = value (p);
-        label.setText (text (s), juce::dontSendNotification);
-        writeToSignalChain (parameterIndex (p));
-        knob.setValue (s);
-    };
+        const int index = parameterIndex (control.row->parameter);
+        const float s = snapshot[index];
 
-    const auto refreshFader = [&] (BandParameter p, ImageSlider& fader, juce::Label& label,
-                                   juce::String (*text) (float))
-    {
-        const float s = value (p);
-        label.setText (text (s), juce::dontSendNotification);
-        writeToSignalChain (parameterIndex (p));
-        fader.setValue (s, juce::dontSendNotification);
-    };
+        if (control.label != nullptr)
+            control.label->setText (control.row->label.text (s), juce::dontSendNotification);
+        writeToSignalChain (index);
 
-    const auto refreshSwitch = [&] (BandParameter p, juce::ImageButton& button)
-    {
-        const float s = value (p);
-        writeToSignalChain (parameterIndex (p));
-        button.setToggleState (s > 0.0f, juce::dontSendNotification);
-    };
-
-    refreshKnob (attack, *attackDial, *attackLabel, display::attackText);
-    refreshKnob (release, *releaseDial, *releaseLabel, display::releaseText);
-    refreshKnob (fxmix, *mixDial, *mixLabel, display::mixText);
-    refreshKnob (add, *addDial, *addLabel, display::addText);
-    refreshKnob (gain, *gainDial, *gainLabel, display::gainText);
-    refreshFader (thresh, *thresholdSlider, *thresholdLabel, display::thresholdText);
-    refreshFader (ratio, *ratioSlider, *ratioLabel, display::ratioText);
-    refreshSwitch (limonoff, *limiterButton);
-    refreshSwitch (chanonoff, *channelButton);
+        if (control.knob != nullptr)
+            control.knob->setValue (s);
+        else if (control.fader != nullptr)
+            control.fader->setValue (s, juce::dontSendNotification);
+        else
+            control.toggle->setToggleState (s > 0.0f, juce::dontSendNotification);
+    }
 }

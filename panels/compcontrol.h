@@ -1,5 +1,6 @@
 #pragma once
 
+#include "panels/BandControls.h"
 #include "panels/ParameterGestures.h"
 #include "widgets/ImageSlider.h"
 #include "widgets/imageAnimator.h"
@@ -7,6 +8,7 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <array>
 #include <memory>
 
 class VarnocAudioProcessor;
@@ -19,7 +21,8 @@ class VarnocAudioProcessor;
 // without notifying anyone.
 //
 // The three bands differ only in their index (parameters 9b .. 9b + 8) and in the
-// meters' x position, so they share this implementation.
+// meters' x position, so they share this implementation; the nine controls are built
+// and served from their rows (panels/BandControls.h).
 class BandPanel : public juce::Component,
                   public juce::ChangeListener,
                   public juce::Button::Listener,
@@ -51,51 +54,62 @@ public:
     // whose change message has not arrived yet.
     void deliverPendingChanges();
 
-    // Children, owned, in the order they are destroyed. Public so that tests and tools
-    // can drive them as a user would.
-    std::unique_ptr<rotaryDial> attackDial;
-    std::unique_ptr<rotaryDial> releaseDial;
-    std::unique_ptr<rotaryDial> mixDial;
-    std::unique_ptr<rotaryDial> addDial;
-    std::unique_ptr<rotaryDial> gainDial;
-    std::unique_ptr<ImageSlider> thresholdSlider;
-    std::unique_ptr<ImageSlider> ratioSlider;
-    std::unique_ptr<juce::ImageButton> limiterButton;
-    std::unique_ptr<juce::ImageButton> channelButton;
+private:
+    // One control built from its row: exactly one of knob, fader and toggle is set, as
+    // row.kind says; label for knobs and faders.
+    struct Control
+    {
+        const bandcontrols::BandControl* row = nullptr;
+        std::unique_ptr<rotaryDial> knob;
+        std::unique_ptr<ImageSlider> fader;
+        std::unique_ptr<juce::ImageButton> toggle;
+        std::unique_ptr<juce::Label> label;
+
+        // The slider the user moves: the knob's own or the fader; null for a switch.
+        juce::Slider* slider() const noexcept;
+    };
+
+    // In row (parameter) order.
+    std::array<Control, params::perBand> controls;
+
+public:
+    // The children, by name, for tests and tools that drive them as a user would. The
+    // destructor deletes the controls in row order, then the meters, then the labels.
+    std::unique_ptr<rotaryDial>& attackDial = controls[params::attack].knob;
+    std::unique_ptr<rotaryDial>& releaseDial = controls[params::release].knob;
+    std::unique_ptr<rotaryDial>& mixDial = controls[params::fxmix].knob;
+    std::unique_ptr<rotaryDial>& addDial = controls[params::add].knob;
+    std::unique_ptr<rotaryDial>& gainDial = controls[params::gain].knob;
+    std::unique_ptr<ImageSlider>& thresholdSlider = controls[params::thresh].fader;
+    std::unique_ptr<ImageSlider>& ratioSlider = controls[params::ratio].fader;
+    std::unique_ptr<juce::ImageButton>& limiterButton = controls[params::limonoff].toggle;
+    std::unique_ptr<juce::ImageButton>& channelButton = controls[params::chanonoff].toggle;
     std::unique_ptr<imageAnimator> levelMeter;
     std::unique_ptr<imageAnimator> reductionMeter;
-    std::unique_ptr<juce::Label> thresholdLabel;
-    std::unique_ptr<juce::Label> ratioLabel;
-    std::unique_ptr<juce::Label> addLabel;
-    std::unique_ptr<juce::Label> gainLabel;
-    std::unique_ptr<juce::Label> attackLabel;
-    std::unique_ptr<juce::Label> releaseLabel;
-    std::unique_ptr<juce::Label> mixLabel;
+    std::unique_ptr<juce::Label>& thresholdLabel = controls[params::thresh].label;
+    std::unique_ptr<juce::Label>& ratioLabel = controls[params::ratio].label;
+    std::unique_ptr<juce::Label>& addLabel = controls[params::add].label;
+    std::unique_ptr<juce::Label>& gainLabel = controls[params::gain].label;
+    std::unique_ptr<juce::Label>& attackLabel = controls[params::attack].label;
+    std::unique_ptr<juce::Label>& releaseLabel = controls[params::release].label;
+    std::unique_ptr<juce::Label>& mixLabel = controls[params::fxmix].label;
 
 protected:
     BandPanel (VarnocAudioProcessor& processor, int band);
 
 private:
-    int parameterIndex (int position) const noexcept { return 9 * band + position; }
+    int parameterIndex (params::BandParameter p) const noexcept { return params::bandIndex (band, p); }
     // The parameter a fader or knob slider controls, or -1 for any other slider.
     int parameterOfSlider (const juce::Slider* slider) const noexcept;
 
-    // Stores the value and tells the host (setParameter, then the listeners' message).
-    void reportParameter (int index, float v);
     void writeToSignalChain (int index);
-    // A knob gesture: report the parameter, show the value, write the signal chain.
-    void knobMoved (const rotaryDial& dial, int position, juce::Label& label, juce::String (*text) (float));
+    // A user change of a control: report the parameter to the host, show the value,
+    // write the signal chain.
+    void controlChanged (const Control& control, float v);
 
-    std::unique_ptr<rotaryDial> makeKnob (const unsigned char* strip, int stripSize, int frameSize,
-                                          int position, double resetValue, juce::Rectangle<int> bounds,
-                                          const juce::Font& font);
-    std::unique_ptr<ImageSlider> makeFader (const unsigned char* thumb, int thumbSize, int position,
-                                            juce::Rectangle<int> bounds);
-    std::unique_ptr<juce::ImageButton> makeSwitch (const unsigned char* off, int offSize,
-                                                   const unsigned char* on, int onSize, int position,
-                                                   juce::Rectangle<int> bounds);
-    std::unique_ptr<juce::Label> makeLabel (const juce::String& text, float fontHeight,
-                                            juce::Justification justification, juce::uint32 colour);
+    void addKnob (Control& control, const juce::Font& font);
+    void addFader (Control& control);
+    void addToggle (Control& control);
 
     VarnocAudioProcessor* processor;
     const int band;

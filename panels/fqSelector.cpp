@@ -1,7 +1,7 @@
 #include "panels/fqSelector.h"
 #include "panels/DisplayText.h"
-#include "resources/SkinImages.h"
 #include "widgets/SkinLayout.h"
+#include "widgets/SkinParts.h"
 
 #include <cmath>
 
@@ -18,16 +18,10 @@ namespace
 fqSelector::fqSelector (VarnocAudioProcessor& owner)
     : processor (&owner)
 {
-    handleImage = juce::ImageCache::getFromMemory (skin::crossover_handle, skin::crossover_handleSize);
+    handleImage = skinparts::skinImage (skinimage::Id::crossover_handle);
 
-    valueLabel = std::make_unique<juce::Label> ("new label", "2400");
-    addAndMakeVisible (valueLabel.get());
-    valueLabel->setFont (juce::Font (skinlayout::labelFontName, skinlayout::handleLabelFontHeight, juce::Font::plain));
-    valueLabel->setJustificationType (juce::Justification::centred);
-    valueLabel->setEditable (false, false, false);
-    valueLabel->setColour (juce::Label::textColourId, juce::Colour (skinlayout::handleLabelColour));
-    valueLabel->setColour (juce::TextEditor::textColourId, juce::Colour (0xff000000));
-    valueLabel->setColour (juce::TextEditor::backgroundColourId, juce::Colour (0x00000000));
+    valueLabel = skinparts::addValueLabel (*this, "2400", skinlayout::handleLabelFontHeight,
+                                           juce::Justification::centred, skinlayout::handleLabelColour);
     valueLabel->setBounds (skinlayout::handleLabel);
     // A press on the label must reach the handle.
     valueLabel->setInterceptsMouseClicks (false, false);

@@ -1,7 +1,9 @@
 #pragma once
 
-// The skin images, embedded as complete PNG files. Every image is listed once here;
-// X(name, width, height, hasAlpha, frameHeight) with frameHeight 0 for single images.
+// The skin images, embedded as complete PNG files. Every image is listed once here, and
+// only here (the build, the layout, the panels and the skin generator all read this
+// list); X(name, width, height, hasAlpha, frameHeight) with frameHeight 0 for single
+// images.
 // Each also exists as name_2x: the same picture drawn with twice the pixels each way
 // (strips: the same frame count, frames twice the size), for scaled windows.
 #define DUNSKARA_SKIN_IMAGES(X)                               \
@@ -37,3 +39,37 @@ namespace skin
 DUNSKARA_SKIN_IMAGES (DUNSKARA_DECLARE_SKIN_IMAGE)
 #undef DUNSKARA_DECLARE_SKIN_IMAGE
 } // namespace skin
+
+// Apart from the byte arrays, so that the names do not hide one another.
+namespace skinimage
+{
+// Names an image of the list, for code that wants its bytes or its format.
+enum class Id
+{
+#define DUNSKARA_SKIN_IMAGE_ID(name, w, h, alpha, frame) name,
+    DUNSKARA_SKIN_IMAGES (DUNSKARA_SKIN_IMAGE_ID)
+#undef DUNSKARA_SKIN_IMAGE_ID
+};
+
+// The listed format of an image, in the pixels of the 1x image.
+struct Format
+{
+    const char* name;
+    int width;
+    int height;
+    bool alpha;
+    int frameHeight; // 0: a single image
+
+    // The height of what is shown at a time: one frame of a strip, or the whole image.
+    constexpr int shownHeight() const noexcept { return frameHeight > 0 ? frameHeight : height; }
+    constexpr int frames() const noexcept { return frameHeight > 0 ? height / frameHeight : 1; }
+};
+
+inline constexpr Format formats[] = {
+#define DUNSKARA_SKIN_IMAGE_FORMAT(name, w, h, alpha, frame) { #name, w, h, alpha, frame },
+    DUNSKARA_SKIN_IMAGES (DUNSKARA_SKIN_IMAGE_FORMAT)
+#undef DUNSKARA_SKIN_IMAGE_FORMAT
+};
+
+constexpr const Format& formatOf (Id id) noexcept { return formats[static_cast<int> (id)]; }
+} // namespace skinimage

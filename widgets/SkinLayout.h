@@ -4,7 +4,10 @@
 // table that the editor, the band panels, the widgets and the skin generator
 // (tools/skin) all read, so that the printed scales and the controls cannot disagree.
 // Editor coordinates unless a name says panel. Plain constants and small functions
-// only: nothing here depends on the processor.
+// only: nothing here depends on the processor. Image sizes come from the image list
+// (resources/SkinImages.h).
+
+#include "resources/SkinImages.h"
 
 #include "plugin/ParameterTable.h"
 
@@ -16,8 +19,17 @@
 
 namespace skinlayout
 {
-constexpr int editorWidth = 914;
-constexpr int editorHeight = 650;
+using ImageId = skinimage::Id;
+
+constexpr int imageWidth (ImageId id) { return skinimage::formatOf (id).width; }
+// A strip's frame height, or a single image's height.
+constexpr int imageHeight (ImageId id) { return skinimage::formatOf (id).shownHeight(); }
+
+// A control that shows its image at (x, y) unscaled.
+inline juce::Rectangle<int> imageBounds (int x, int y, ImageId id) { return { x, y, imageWidth (id), imageHeight (id) }; }
+
+constexpr int editorWidth = imageWidth (ImageId::editor_background);
+constexpr int editorHeight = imageHeight (ImageId::editor_background);
 
 // Band panels (248 x 460), left to right: low, mid, high.
 constexpr int panelX[3] = { 84, 335, 588 };
@@ -28,16 +40,16 @@ constexpr int panelHeight = 460;
 inline juce::Rectangle<int> panelBounds (int band) { return { panelX[band], panelY, panelWidth, panelHeight }; }
 
 // Panel coordinates of the band controls.
-inline juce::Rectangle<int> meterBounds (int band) { return { band == 2 ? 54 : 52, 24, 135, 83 }; }
+inline juce::Rectangle<int> meterBounds (int band) { return imageBounds (band == 2 ? 54 : 52, 24, ImageId::meter_level_needle_strip); }
 const juce::Rectangle<int> thresholdFader { 6, 46, 45, 295 };
 const juce::Rectangle<int> ratioFader { 197, 46, 45, 295 };
-const juce::Rectangle<int> attackKnob { 13, 354, 105, 105 };
-const juce::Rectangle<int> releaseKnob { 125, 354, 105, 105 };
-const juce::Rectangle<int> mixKnob { 74, 231, 98, 98 };
-const juce::Rectangle<int> addKnob { 44, 155, 73, 73 };
-const juce::Rectangle<int> gainKnob { 128, 155, 73, 73 };
-const juce::Rectangle<int> limiterSwitch { 104, 144, 35, 55 };
-const juce::Rectangle<int> channelButton { 106, 430, 30, 30 };
+const juce::Rectangle<int> attackKnob = imageBounds (13, 354, ImageId::knob_attack_strip);
+const juce::Rectangle<int> releaseKnob = imageBounds (125, 354, ImageId::knob_release_strip);
+const juce::Rectangle<int> mixKnob = imageBounds (74, 231, ImageId::knob_mix_strip);
+const juce::Rectangle<int> addKnob = imageBounds (44, 155, ImageId::knob_small_strip);
+const juce::Rectangle<int> gainKnob = imageBounds (128, 155, ImageId::knob_small_strip);
+const juce::Rectangle<int> limiterSwitch = imageBounds (104, 144, ImageId::limiter_switch_off);
+const juce::Rectangle<int> channelButton = imageBounds (106, 430, ImageId::channel_button_off);
 
 // Value labels of a band panel (panel coordinates).
 const juce::Rectangle<int> thresholdLabel { 6, 24, 40, 22 };
@@ -55,7 +67,7 @@ const juce::Rectangle<int> finalMixSlider { 533, 586, 268, 45 };
 const juce::Rectangle<int> inputLabel { 132, 42, 46, 22 };
 const juce::Rectangle<int> makeUpLabel { 506, 42, 46, 22 };
 const juce::Rectangle<int> finalMixLabel { 538, 568, 48, 22 };
-const juce::Rectangle<int> powerButton { 420, 0, 74, 86 };
+const juce::Rectangle<int> powerButton = imageBounds (420, 0, ImageId::power_button_off);
 
 // Label faces: all ask for Arial, plain (the editor draws it in Liberation Sans).
 constexpr const char* labelFontName = "Arial";
@@ -70,14 +82,22 @@ constexpr juce::uint32 faderLabelColour = 0xff73f325;    // threshold and ratio
 constexpr juce::uint32 knobLabelColour = 0xff24a1e6;     // add, gain, attack, release, mix
 constexpr juce::uint32 handleLabelColour = 0xffdcdcdc;
 
+// Colours printed on the control images that go with the labels above. The knobs'
+// lit value ring is a lighter blue than their labels.
+constexpr juce::uint32 knobRingColour = 0xff2aa6ec;
+constexpr juce::uint32 thresholdThumbLineColour = 0xff73f325;   // the threshold label's green
+constexpr juce::uint32 ratioThumbLineColour = 0xffffa928;
+
 // Thumbs, and where on each the indicator line runs (its centre, from the thumb's
 // top for the vertical faders, from its left for the horizontal sliders).
-constexpr int gainThumbWidth = 49;
-constexpr int gainThumbHeight = 34;
-constexpr int mixThumbWidth = 68;
-constexpr int mixThumbHeight = 45;
-constexpr int faderThumbWidth = 45;
-constexpr int faderThumbHeight = 77;
+constexpr int gainThumbWidth = imageWidth (ImageId::gain_thumb);
+constexpr int gainThumbHeight = imageHeight (ImageId::gain_thumb);
+constexpr int mixThumbWidth = imageWidth (ImageId::mix_thumb);
+constexpr int mixThumbHeight = imageHeight (ImageId::mix_thumb);
+constexpr int faderThumbWidth = imageWidth (ImageId::fader_thumb_thresh);
+constexpr int faderThumbHeight = imageHeight (ImageId::fader_thumb_thresh);
+static_assert (faderThumbWidth == imageWidth (ImageId::fader_thumb_ratio)
+               && faderThumbHeight == imageHeight (ImageId::fader_thumb_ratio), "one fader mapping serves both thumbs");
 constexpr float faderIndicator = 37.5f;
 constexpr float gainIndicator = 24.5f;
 constexpr float mixIndicator = 34.0f;
@@ -100,8 +120,8 @@ constexpr int crossoverTrackStart = 124;
 constexpr int crossoverTrackLength = params::crossoverTrackLength;
 constexpr int crossoverDragStart = params::crossoverDragStart; // the leftmost offset a drag reaches
 constexpr int crossoverY = 569;
-constexpr int handleWidth = 58;
-constexpr int handleHeight = 68;
+constexpr int handleWidth = imageWidth (ImageId::crossover_handle);
+constexpr int handleHeight = imageHeight (ImageId::crossover_handle);
 const juce::Rectangle<int> handleLabel { 6, 7, 48, 18 };
 constexpr float handlePointer = 28.5f;         // centre of the pointer column
 constexpr float handleRailY = 60.0f;           // rail centre, handle coordinates
@@ -126,9 +146,9 @@ inline double crossoverValueForHz (double hz) { return params::readoutInverse (p
 
 // Needle meters: 101 frames of 135 x 83; frame trunc (frames * x) with x = scale *
 // position limited to [0, 0.9], so frame 90 is the highest ever shown.
-constexpr int meterWidth = 135;
-constexpr int meterHeight = 83;
-constexpr int meterFrames = 101;
+constexpr int meterWidth = imageWidth (ImageId::meter_level_needle_strip);
+constexpr int meterHeight = imageHeight (ImageId::meter_level_needle_strip);
+constexpr int meterFrames = skinimage::formatOf (ImageId::meter_level_needle_strip).frames();
 constexpr int highestNeedleFrame = 90;
 constexpr float levelScale = 1.9f;
 constexpr float highBandLevelScale = 3.0f;

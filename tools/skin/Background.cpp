@@ -165,7 +165,7 @@ void drawFaderSlot (juce::Graphics& g, Rectangle<int> fader, bool threshold)
 
 void drawKnobWell (juce::Graphics& g, Rectangle<int> bounds, const KnobGeometry& knob)
 {
-    const Point<float> centre ((float) bounds.getX() + (float) knob.size * 0.5f, (float) bounds.getY() + (float) knob.size * 0.5f);
+    const Point<float> centre ((float) bounds.getX() + (float) knob.size() * 0.5f, (float) bounds.getY() + (float) knob.size() * 0.5f);
     const float wellRadius = knob.arcRadius + knob.arcWidth * 0.5f + 2.0f;
     const auto well = Rectangle<float> (wellRadius * 2.0f, wellRadius * 2.0f).withCentre (centre);
     g.setGradientFill (juce::ColourGradient (juce::Colours::black.withAlpha (0.6f), 0.0f, well.getY(),

@@ -135,6 +135,12 @@ juce::Image sliderCapImage (int width, int height, Rectangle<float> cap, bool ho
 }
 
 const Colour horizontalCapLine { 0xfff2f3f4 };
+
+// A cleared image of the listed size (one frame's worth for a strip).
+juce::Image imageFor (skinimage::Id id)
+{
+    return newImage (skinlayout::imageWidth (id), skinlayout::imageHeight (id));
+}
 } // namespace
 
 juce::Image faderThumb (Colour accent)
@@ -157,7 +163,7 @@ juce::Image mixThumb()
 
 juce::Image limiterSwitch (bool on)
 {
-    auto image = newImage (35, 55);
+    auto image = imageFor (skinimage::Id::limiter_switch_off);
     juce::Graphics g (image);
 
     drawLed (g, { 17.5f, 7.5f }, 3.8f, colours::limiterLed, on);
@@ -197,7 +203,7 @@ juce::Image limiterSwitch (bool on)
 
 juce::Image channelButton (bool on)
 {
-    auto image = newImage (30, 30);
+    auto image = imageFor (skinimage::Id::channel_button_off);
     juce::Graphics g (image);
     const Point<float> centre (15.0f, 15.0f);
     drawBezelRing (g, centre, 13.0f, 10.2f);
@@ -226,7 +232,7 @@ juce::Image channelButton (bool on)
 
 juce::Image powerButton (bool on)
 {
-    auto image = newImage (skinlayout::powerButton.getWidth(), skinlayout::powerButton.getHeight());
+    auto image = imageFor (skinimage::Id::power_button_off);
     juce::Graphics g (image);
     const Point<float> centre (37.0f, 36.0f);
 
@@ -284,7 +290,7 @@ juce::Image powerButton (bool on)
 juce::Image crossoverHandle()
 {
     using namespace skinlayout;
-    auto image = newImage (handleWidth, handleHeight);
+    auto image = imageFor (ImageId::crossover_handle);
     juce::Graphics g (image);
     const float mid = (float) handleWidth * 0.5f;
 
@@ -346,7 +352,7 @@ juce::Image crossoverHandle()
 
 juce::Image horizontalPlaceholder()
 {
-    auto image = newImage (24, 15);
+    auto image = imageFor (skinimage::Id::slider_thumb_horizontal);
     juce::Graphics g (image);
     drawSliderCap (g, { 1.0f, 1.0f, 22.0f, 12.0f }, true, Colour (0xfff2f3f4), 2.0f);
     return image;
@@ -354,7 +360,7 @@ juce::Image horizontalPlaceholder()
 
 juce::Image verticalPlaceholder()
 {
-    auto image = newImage (15, 24);
+    auto image = imageFor (skinimage::Id::slider_thumb_vertical);
     juce::Graphics g (image);
     drawSliderCap (g, { 1.0f, 1.0f, 13.0f, 21.0f }, false, Colour (0xfff2f3f4), 2.0f);
     return image;

@@ -10,7 +10,7 @@
 
 namespace skincontrols
 {
-juce::Image knobStrip (const skinlayout::KnobGeometry& knob, int frames);
+juce::Image knobStrip (const skinlayout::KnobGeometry& knob);
 juce::Image needleStrip (bool reduction);
 juce::Image faderThumb (juce::Colour accent);
 juce::Image gainThumb();

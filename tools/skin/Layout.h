@@ -24,18 +24,21 @@ inline float knobAngle (int frame, int frames)
 
 struct KnobGeometry
 {
-    int size;           // frame side
+    ImageId strip;      // frame side and frame count come from the image list
     float bodyRadius;   // knob skirt
     float arcRadius;    // value arc centre line
     float arcWidth;
     float tickInner;    // scale printed on the panel around the knob
     float tickOuter;
     int ticks;
+
+    constexpr int size() const { return imageHeight (strip); }
+    constexpr int frames() const { return skinimage::formatOf (strip).frames(); }
 };
 
-constexpr KnobGeometry largeKnob { 105, 29.0f, 36.5f, 3.2f, 40.5f, 43.5f, 11 };
-constexpr KnobGeometry mixKnobGeometry { 98, 26.0f, 32.5f, 3.0f, 35.5f, 38.0f, 11 };
-constexpr KnobGeometry smallKnob { 73, 18.5f, 24.0f, 2.6f, 26.8f, 29.2f, 11 };
+constexpr KnobGeometry largeKnob { ImageId::knob_attack_strip, 29.0f, 36.5f, 3.2f, 40.5f, 43.5f, 11 };
+constexpr KnobGeometry mixKnobGeometry { ImageId::knob_mix_strip, 26.0f, 32.5f, 3.0f, 35.5f, 38.0f, 11 };
+constexpr KnobGeometry smallKnob { ImageId::knob_small_strip, 18.5f, 24.0f, 2.6f, 26.8f, 29.2f, 11 };
 
 // Needle meters: both strips share a pivot below the window's bottom edge.
 // Level: frame i at -45 + i degrees (frame 90, the highest ever shown, at +45).

@@ -8,7 +8,8 @@
 
 namespace skinpaint
 {
-// Palette shared by every image, so that the pieces read as one device.
+// Palette shared by every image, so that the pieces read as one device. The colours
+// that go with the plug-in's labels are in the layout table (widgets/SkinLayout.h).
 namespace colours
 {
 const juce::Colour chassis { 0xff1a1c1f };
@@ -17,9 +18,6 @@ const juce::Colour plateBottom { 0xff25282d };
 const juce::Colour caption { 0xffd5d8dc };
 const juce::Colour captionDim { 0xff8d939a };
 const juce::Colour display { 0xff060708 };
-const juce::Colour knobAccent { 0xff2aa6ec };   // matches the knob value labels
-const juce::Colour thresholdAccent { 0xff73f325 };
-const juce::Colour ratioAccent { 0xffffa928 };
 const juce::Colour limiterLed { 0xffff3b2a };
 const juce::Colour channelLed { 0xff5cf06a };
 const juce::Colour powerLed { 0xffffa020 };

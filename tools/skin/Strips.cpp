@@ -17,7 +17,7 @@ using juce::Rectangle;
 //==============================================================================
 void drawKnob (juce::Graphics& g, const skinlayout::KnobGeometry& knob, float angle)
 {
-    const float half = (float) knob.size * 0.5f;
+    const float half = (float) knob.size() * 0.5f;
     const Point<float> centre (half, half);
     const float start = skinlayout::knobStartAngle;
     const float end = skinlayout::knobEndAngle;
@@ -31,11 +31,12 @@ void drawKnob (juce::Graphics& g, const skinlayout::KnobGeometry& knob, float an
     if (angle > start + 0.001f)
     {
         const auto lit = arcPath (centre, knob.arcRadius, start, angle);
-        g.setColour (colours::knobAccent.withAlpha (0.22f));
+        const Colour ring (skinlayout::knobRingColour);
+        g.setColour (ring.withAlpha (0.22f));
         g.strokePath (lit, juce::PathStrokeType (knob.arcWidth + 2.6f));
-        g.setColour (colours::knobAccent);
+        g.setColour (ring);
         g.strokePath (lit, juce::PathStrokeType (knob.arcWidth - 0.4f));
-        g.setColour (colours::knobAccent.brighter (0.9f).withAlpha (0.7f));
+        g.setColour (ring.brighter (0.9f).withAlpha (0.7f));
         g.strokePath (lit, juce::PathStrokeType (knob.arcWidth * 0.3f));
     }
 
@@ -50,7 +51,7 @@ void drawKnob (juce::Graphics& g, const skinlayout::KnobGeometry& knob, float an
     g.fillEllipse (body);
 
     // Knurled edge, turning with the knob.
-    const int knurls = knob.size > 90 ? 48 : 36;
+    const int knurls = knob.size() > 90 ? 48 : 36;
 
     for (int i = 0; i < knurls; ++i)
     {
@@ -78,7 +79,7 @@ void drawKnob (juce::Graphics& g, const skinlayout::KnobGeometry& knob, float an
     g.drawEllipse (cap.reduced (0.5f), 0.9f);
 
     // Pointer: a white line from near the centre over the edge of the skirt.
-    const float pointerWidth = knob.size > 90 ? 3.0f : (knob.size > 80 ? 2.7f : 2.2f);
+    const float pointerWidth = knob.size() > 90 ? 3.0f : (knob.size() > 80 ? 2.7f : 2.2f);
     juce::Path pointer;
     pointer.startNewSubPath (polar (centre, capRadius * 0.32f, angle));
     pointer.lineTo (polar (centre, knob.bodyRadius - 1.5f, angle));
@@ -125,15 +126,17 @@ void drawPivotCap (juce::Graphics& g)
 } // namespace
 
 //==============================================================================
-juce::Image knobStrip (const skinlayout::KnobGeometry& knob, int frames)
+juce::Image knobStrip (const skinlayout::KnobGeometry& knob)
 {
-    auto strip = newImage (knob.size, knob.size * frames);
+    const int size = knob.size();
+    const int frames = knob.frames();
+    auto strip = newImage (size, size * frames);
 
     for (int frame = 0; frame < frames; ++frame)
     {
         juce::Graphics g (strip);
-        g.setOrigin (0, frame * knob.size);
-        g.reduceClipRegion (0, 0, knob.size, knob.size);
+        g.setOrigin (0, frame * size);
+        g.reduceClipRegion (0, 0, size, size);
         drawKnob (g, knob, skinlayout::knobAngle (frame, frames));
     }
 
@@ -165,10 +168,11 @@ juce::Image needleStrip (bool reduction)
 
 juce::Image rotaryPlaceholder()
 {
-    // 40 frames of 30 x 29: a plain pointer knob; every user installs its own strip.
+    // Frames of 29 pixels (40 of them): a plain pointer knob; every user installs its own strip.
+    using namespace skinlayout;
     constexpr int frame = 29;
-    constexpr int frames = 40;
-    auto image = newImage (30, frame * frames);
+    constexpr int frames = skinimage::formatOf (ImageId::rotary_default_strip).height / frame;
+    auto image = newImage (imageWidth (ImageId::rotary_default_strip), frame * frames);
 
     for (int i = 0; i < frames; ++i)
     {

@@ -44,12 +44,12 @@ std::map<juce::String, juce::Image> drawAll()
     namespace sc = skincontrols;
     std::map<juce::String, juce::Image> images;
     images["editor_background"] = skinbackground::editorBackground();
-    images["knob_attack_strip"] = sc::knobStrip (largeKnob, 101);
+    images["knob_attack_strip"] = sc::knobStrip (largeKnob);
     images["knob_release_strip"] = images["knob_attack_strip"];
-    images["knob_mix_strip"] = sc::knobStrip (mixKnobGeometry, 81);
-    images["knob_small_strip"] = sc::knobStrip (smallKnob, 81);
-    images["fader_thumb_thresh"] = sc::faderThumb (skinpaint::colours::thresholdAccent);
-    images["fader_thumb_ratio"] = sc::faderThumb (skinpaint::colours::ratioAccent);
+    images["knob_mix_strip"] = sc::knobStrip (mixKnobGeometry);
+    images["knob_small_strip"] = sc::knobStrip (smallKnob);
+    images["fader_thumb_thresh"] = sc::faderThumb (juce::Colour (thresholdThumbLineColour));
+    images["fader_thumb_ratio"] = sc::faderThumb (juce::Colour (ratioThumbLineColour));
     images["limiter_switch_off"] = sc::limiterSwitch (false);
     images["limiter_switch_on"] = sc::limiterSwitch (true);
     images["channel_button_off"] = sc::channelButton (false);
@@ -212,11 +212,11 @@ juce::Image composePreview (const std::map<juce::String, juce::Image>& images)
         juce::Graphics::ScopedSaveState state (g);
         g.setOrigin (panelBounds (band).getPosition());
         const auto* v = knobValues[band];
-        drawKnobAt (g, img ("knob_attack_strip"), 105, v[0], attackKnob.getPosition());
-        drawKnobAt (g, img ("knob_release_strip"), 105, v[1], releaseKnob.getPosition());
-        drawKnobAt (g, img ("knob_mix_strip"), 98, v[2], mixKnob.getPosition());
-        drawKnobAt (g, img ("knob_small_strip"), 73, v[3], addKnob.getPosition());
-        drawKnobAt (g, img ("knob_small_strip"), 73, v[4], gainKnob.getPosition());
+        drawKnobAt (g, img ("knob_attack_strip"), attackKnob.getHeight(), v[0], attackKnob.getPosition());
+        drawKnobAt (g, img ("knob_release_strip"), releaseKnob.getHeight(), v[1], releaseKnob.getPosition());
+        drawKnobAt (g, img ("knob_mix_strip"), mixKnob.getHeight(), v[2], mixKnob.getPosition());
+        drawKnobAt (g, img ("knob_small_strip"), addKnob.getHeight(), v[3], addKnob.getPosition());
+        drawKnobAt (g, img ("knob_small_strip"), gainKnob.getHeight(), v[4], gainKnob.getPosition());
 
         for (int f = 0; f < 2; ++f)
         {
@@ -231,14 +231,14 @@ juce::Image composePreview (const std::map<juce::String, juce::Image>& images)
         drawFrame (g, img ("meter_level_needle_strip"), meterHeight, levelFrames[band], meterBounds (band).getPosition());
         drawFrame (g, img ("meter_reduction_needle_strip"), meterHeight, reductionFrames[band], meterBounds (band).getPosition());
 
-        const juce::Colour green (0xff73f325), blue (0xff24a1e6);
-        drawLabel (g, texts[band][0], thresholdLabel, 15.0f, green, juce::Justification::centredLeft);
-        drawLabel (g, texts[band][1], ratioLabel, 15.0f, green);
-        drawLabel (g, texts[band][2], addLabel, 15.0f, blue);
-        drawLabel (g, texts[band][3], gainLabel, 15.0f, blue);
-        drawLabel (g, texts[band][4], attackLabel, 11.2f, blue);
-        drawLabel (g, texts[band][5], releaseLabel, 11.2f, blue);
-        drawLabel (g, texts[band][6], mixLabel, 15.0f, blue);
+        const juce::Colour fader (faderLabelColour), knob (knobLabelColour);
+        drawLabel (g, texts[band][0], thresholdLabel, bandLabelFontHeight, fader, juce::Justification::centredLeft);
+        drawLabel (g, texts[band][1], ratioLabel, bandLabelFontHeight, fader);
+        drawLabel (g, texts[band][2], addLabel, bandLabelFontHeight, knob);
+        drawLabel (g, texts[band][3], gainLabel, bandLabelFontHeight, knob);
+        drawLabel (g, texts[band][4], attackLabel, timeLabelFontHeight, knob);
+        drawLabel (g, texts[band][5], releaseLabel, timeLabelFontHeight, knob);
+        drawLabel (g, texts[band][6], mixLabel, bandLabelFontHeight, knob);
     }
 
     const auto placeThumb = [&] (const juce::Image& thumb, juce::Rectangle<int> slider, double proportion)
@@ -249,9 +249,9 @@ juce::Image composePreview (const std::map<juce::String, juce::Image>& images)
     placeThumb (img ("gain_thumb"), inputSlider, 0.25);
     placeThumb (img ("gain_thumb"), makeUpSlider, 0.206);
     placeThumb (img ("mix_thumb"), finalMixSlider, 1.0);
-    drawLabel (g, "0.0dB", inputLabel, 15.0f, juce::Colour (0xffadadad));
-    drawLabel (g, "3.0dB", makeUpLabel, 15.0f, juce::Colour (0xffadadad));
-    drawLabel (g, "100.0%", finalMixLabel, 15.0f, juce::Colour (0xffdcdcdc));
+    drawLabel (g, "0.0dB", inputLabel, globalLabelFontHeight, juce::Colour (gainLabelColour));
+    drawLabel (g, "3.0dB", makeUpLabel, globalLabelFontHeight, juce::Colour (gainLabelColour));
+    drawLabel (g, "100.0%", finalMixLabel, globalLabelFontHeight, juce::Colour (finalMixLabelColour));
 
     for (double value : { 0.1, 0.5 })
     {
@@ -259,7 +259,7 @@ juce::Image composePreview (const std::map<juce::String, juce::Image>& images)
         const double v = (float) ((x - crossoverTrackStart) / 328.0);
         g.drawImageAt (img ("crossover_handle"), x, crossoverY);
         drawLabel (g, juce::String (juce::roundToInt (36000.0 * std::log10 (1.0 + v))) + "Hz", handleLabel.translated (x, crossoverY).expanded (3, 1),
-                   12.4f, juce::Colour (0xffdcdcdc));
+                   handleLabelFontHeight, juce::Colour (handleLabelColour));
     }
 
     g.drawImageAt (img ("power_button_on"), powerButton.getX(), powerButton.getY());

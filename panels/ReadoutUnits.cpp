@@ -256,6 +256,19 @@ juce::String text (int index, float v)
     return displayText (kindOf (index), v);
 }
 
+juce::String spacedText (int index, float v)
+{
+    const auto shown = text (index, v);
+    const auto unit = unitOf (index);
+    if (unit == Unit::ratio || unit == Unit::onOff || unit == Unit::none)
+        return shown;
+    const auto suffix = unitName (unit);
+    const auto number = shown.dropLastCharacters (suffix.length());
+    if (! shown.endsWith (suffix) || number.endsWithChar (' '))
+        return shown;
+    return number + " " + suffix;
+}
+
 juce::String rangeText (int index)
 {
     const auto kind = kindOf (index);

@@ -18,6 +18,10 @@ juce::String title (int index);     // what the readout shows: "attack time", "t
 // leave it off): "2.7 ms", "-12.5dB", "4.00:1", "462Hz", "on". Unused parameters: "0.50".
 juce::String text (int index, float v);
 
+// The same text with a space between the number and its unit, as hosts list values:
+// "-16.3 dB", "10.1 ms", "5254 Hz", "100 %". The ratio keeps "4.00:1"; parse() reads both.
+juce::String spacedText (int index, float v);
+
 // The readout's ends, as it shows them: "-25.0dB to 0.0dB".
 juce::String rangeText (int index);
 

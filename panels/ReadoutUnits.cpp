@@ -171,10 +171,15 @@ namespace
     }
 
     // The readout's ends; the crossovers start at the lowest position a drag reaches.
-    std::pair<double, double> shownRange (int index)
+    float lowestValue (Kind kind, Reach reach)
+    {
+        return kind == Kind::crossover && reach == Reach::drag ? params::minimumCrossoverValue : 0.0f;
+    }
+
+    std::pair<double, double> shownRange (int index, Reach reach)
     {
         const auto kind = kindOf (index);
-        const float lowest = kind == Kind::crossover ? params::minimumCrossoverValue : 0.0f;
+        const float lowest = lowestValue (kind, reach);
         const double a = shownNumber (kind, lowest), b = shownNumber (kind, 1.0f);
         return { std::min (a, b), std::max (a, b) };
     }
@@ -288,7 +293,7 @@ juce::String exampleText (int index)
     return text (index, kind == Kind::crossover ? 0.1f : 0.25f).removeCharacters (" ");
 }
 
-Parsed parse (int index, const juce::String& typed)
+Parsed parse (int index, const juce::String& typed, Reach reach)
 {
     const auto kind = kindOf (index);
     const auto unit = unitOf (index);
@@ -339,9 +344,9 @@ Parsed parse (int index, const juce::String& typed)
         return result; // value 0
     // Within the ends as shown, or within the control's exact range beyond them (the
     // make-up gain's top shows 9.5dB but is 9.54dB).
-    const auto [low, high] = shownRange (index);
+    const auto [low, high] = shownRange (index, reach);
     const double exact = inverse (kind, x);
-    const double lowest = kind == Kind::crossover ? params::minimumCrossoverValue : 0.0;
+    const double lowest = lowestValue (kind, reach);
     if (! (x >= low && x <= high) && ! (exact >= lowest && exact <= 1.0))
         return refuse ("out of range:");
 

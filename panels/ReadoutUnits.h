@@ -39,5 +39,9 @@ struct Parsed
 // A typed value for parameter `index`: a number with the readout's unit, or a plain
 // number from 0 to 1 (the parameter's own scale). For the ratio a plain number above 1
 // is the ratio itself, and the switches take on/off.
-Parsed parse (int index, const juce::String& typed);
+// How far typed values may go: as far as the controls reach (the crossovers stop short
+// of 0), or over the parameter's whole 0..1 scale, as a host may set it.
+enum class Reach { drag, parameter };
+
+Parsed parse (int index, const juce::String& typed, Reach reach = Reach::drag);
 } // namespace readout

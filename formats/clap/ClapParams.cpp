@@ -92,7 +92,7 @@ namespace
         if (text == nullptr || value == nullptr || id >= (clap_id) params::numParameters
             || mainThreadInstance (plugin, "params.text_to_value") == nullptr)
             return false;
-        const auto parsed = readout::parse ((int) id, juce::String::fromUTF8 (text));
+        const auto parsed = readout::parse ((int) id, juce::String::fromUTF8 (text), readout::Reach::parameter);
         if (! parsed.ok())
             return false;
         *value = parsed.value;

@@ -3,6 +3,7 @@
 #include "plugin/ParameterTable.h"
 #include "plugin/VarnocAudioProcessor.h"
 #include "resources/SkinImages.h"
+#include "widgets/SkinParts.h"
 
 namespace
 {
@@ -14,10 +15,8 @@ namespace
     // The handles keep this far apart: each one's value limits how far the other may go.
     constexpr double crossoverMargin = 0.1;
 
-    juce::Image skinImage (const unsigned char* data, int size)
-    {
-        return juce::ImageCache::getFromMemory (data, size);
-    }
+    using skinimage::Id;
+    using skinparts::skinImage;
 } // namespace
 
 juce::AudioProcessorEditor* createVarnocEditor (VarnocAudioProcessor& processor)
@@ -29,7 +28,7 @@ VarnocAudioProcessorEditor::VarnocAudioProcessorEditor (VarnocAudioProcessor& pr
     : juce::AudioProcessorEditor (processorToEdit), gestures (processorToEdit)
 {
     setLookAndFeel (&lookAndFeel);
-    backgroundImage = skinImage (skin::editor_background, skin::editor_backgroundSize);
+    backgroundImage = skinImage (Id::editor_background);
 
     lowBandPanel = std::make_unique<compcontrol> (processorToEdit);
     addAndMakeVisible (lowBandPanel.get());
@@ -43,10 +42,10 @@ VarnocAudioProcessorEditor::VarnocAudioProcessorEditor (VarnocAudioProcessor& pr
     addAndMakeVisible (highBandPanel.get());
     highBandPanel->setBounds (panelBounds (2));
 
-    const auto gainThumb = skinImage (skin::gain_thumb, skin::gain_thumbSize);
+    const auto gainThumb = skinImage (Id::gain_thumb);
     inputGainSlider  = makeGlobalSlider (params::mainInGain, gainThumb, inputSlider);
     makeUpGainSlider = makeGlobalSlider (params::makeUpGain, gainThumb, makeUpSlider);
-    finalMixSlider   = makeGlobalSlider (params::finalMix, skinImage (skin::mix_thumb, skin::mix_thumbSize),
+    finalMixSlider   = makeGlobalSlider (params::finalMix, skinImage (Id::mix_thumb),
                                          skinlayout::finalMixSlider);
 
     lowFrequencySelector  = makeSelector (params::fqLow);
@@ -56,24 +55,16 @@ VarnocAudioProcessorEditor::VarnocAudioProcessorEditor (VarnocAudioProcessor& pr
     lowFrequencySelector->bringAboveOtherHandles();
 
     // Placeholder texts; the refresh below replaces them before the window shows.
-    inputGainLabel  = makeLabel ("3.0", gainLabelColour);
-    makeUpGainLabel = makeLabel ("3.0", gainLabelColour);
-    finalMixLabel   = makeLabel ("30%", finalMixLabelColour);
+    const auto addLabel = [this] (const char* text, juce::uint32 colour)
+    {
+        return skinparts::addValueLabel (*this, text, globalLabelFontHeight, juce::Justification::centred, colour);
+    };
+    inputGainLabel  = addLabel ("3.0", gainLabelColour);
+    makeUpGainLabel = addLabel ("3.0", gainLabelColour);
+    finalMixLabel   = addLabel ("30%", finalMixLabelColour);
 
-    const juce::Colour transparent (0x00000000);
-    const auto offImage = skinImage (skin::power_button_off, skin::power_button_offSize);
-    powerButton = std::make_unique<juce::ImageButton> ("new button");
-    powerButton->setLookAndFeel (&buttonLook.get());
-    addAndMakeVisible (powerButton.get());
-    powerButton->addListener (this);
-    powerButton->setImages (false, true, true,
-                            offImage, 1.0f, transparent,
-                            offImage, 1.0f, transparent,
-                            skinImage (skin::power_button_on, skin::power_button_onSize), 1.0f, transparent,
-                            0.0f);
-    powerButton->setBounds (skinlayout::powerButton);
-    powerButton->setClickingTogglesState (true);
-    powerButton->setToggleState (owner().getParameter (params::mainOnOff) > 0.0f, juce::dontSendNotification);
+    powerButton = skinparts::addSkinSwitch (*this, Id::power_button_off, Id::power_button_on, skinlayout::powerButton,
+                                            owner().getParameter (params::mainOnOff) > 0.0f, *this, buttonLook.get());
 
     setSize (editorWidth, editorHeight);
     refreshFromProcessor();
@@ -149,19 +140,6 @@ std::unique_ptr<fqSelector> VarnocAudioProcessorEditor::makeSelector (int index)
     };
     selector->setValue (owner().getParameter (index));
     return selector;
-}
-
-std::unique_ptr<juce::Label> VarnocAudioProcessorEditor::makeLabel (const juce::String& text, juce::uint32 colour)
-{
-    auto label = std::make_unique<juce::Label> ("new label", text);
-    addAndMakeVisible (label.get());
-    label->setFont (juce::Font (labelFontName, globalLabelFontHeight, juce::Font::plain));
-    label->setJustificationType (juce::Justification::centred);
-    label->setEditable (false, false, false);
-    label->setColour (juce::Label::textColourId, juce::Colour (colour));
-    label->setColour (juce::TextEditor::textColourId, juce::Colour (0xff000000));
-    label->setColour (juce::TextEditor::backgroundColourId, juce::Colour (0x00000000));
-    return label;
 }
 
 //==============================================================================

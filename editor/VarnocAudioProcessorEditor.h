@@ -93,7 +93,6 @@ private:
 
     std::unique_ptr<ImageSlider> makeGlobalSlider (int index, const juce::Image& thumb, juce::Rectangle<int> bounds);
     std::unique_ptr<fqSelector> makeSelector (int index);
-    std::unique_ptr<juce::Label> makeLabel (const juce::String& text, juce::uint32 colour);
 
     juce::Image backgroundImage;
     ParameterGestures gestures;

@@ -96,14 +96,14 @@ namespace
     }
 
     // The readout's ends; the crossovers start at the lowest position a drag reaches.
-    float lowestValue (int index)
+    float lowestValue (int index, Reach reach)
     {
-        return kindOf (index) == Kind::crossoverHertz ? params::minimumCrossoverValue : 0.0f;
+        return kindOf (index) == Kind::crossoverHertz && reach == Reach::drag ? params::minimumCrossoverValue : 0.0f;
     }
 
-    std::pair<double, double> shownRange (int index)
+    std::pair<double, double> shownRange (int index, Reach reach)
     {
-        const double a = shownNumber (index, lowestValue (index)), b = shownNumber (index, 1.0f);
+        const double a = shownNumber (index, lowestValue (index, reach)), b = shownNumber (index, 1.0f);
         return { std::min (a, b), std::max (a, b) };
     }
 
@@ -111,7 +111,7 @@ namespace
     std::pair<juce::String, juce::String> shownRangeTexts (int index)
     {
         const auto kind = kindOf (index);
-        const float lowest = lowestValue (index);
+        const float lowest = lowestValue (index, Reach::drag);
         auto a = text (index, lowest), b = text (index, 1.0f);
         if (kind == Kind::gainDecibels || kind == Kind::inputDecibels)
             a = "-inf dB"; // the readout stops at -30 dB, the control goes on to silence
@@ -167,6 +167,19 @@ juce::String text (int index, float v)
     return displayText (index, v);
 }
 
+juce::String spacedText (int index, float v)
+{
+    const auto shown = text (index, v);
+    const auto unit = unitOf (index);
+    if (unit == Unit::ratio || unit == Unit::onOff || unit == Unit::none)
+        return shown;
+    const auto suffix = unitName (unit);
+    const auto number = shown.dropLastCharacters (suffix.length());
+    if (! shown.endsWith (suffix) || number.endsWithChar (' '))
+        return shown;
+    return number + " " + suffix;
+}
+
 juce::String rangeText (int index)
 {
     const auto kind = kindOf (index);
@@ -186,7 +199,7 @@ juce::String exampleText (int index)
     return text (index, kind == Kind::crossoverHertz ? 0.1f : 0.25f).removeCharacters (" ");
 }
 
-Parsed parse (int index, const juce::String& typed)
+Parsed parse (int index, const juce::String& typed, Reach reach)
 {
     const auto kind = kindOf (index);
     const auto unit = unitOf (index);
@@ -237,9 +250,9 @@ Parsed parse (int index, const juce::String& typed)
         return result; // value 0
     // Within the ends as shown, or within the control's exact range beyond them (the
     // make-up gain's top shows 9.5dB but is 9.54dB).
-    const auto [low, high] = shownRange (index);
+    const auto [low, high] = shownRange (index, reach);
     const double exact = params::readoutInverse (kind, x);
-    const double lowest = lowestValue (index);
+    const double lowest = lowestValue (index, reach);
     if (! (x >= low && x <= high) && ! (exact >= lowest && exact <= 1.0))
         return refuse ("out of range:");
 

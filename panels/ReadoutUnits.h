@@ -18,6 +18,10 @@ juce::String title (int index);     // what the readout shows: "attack time", "t
 // leave it off): "2.7 ms", "-12.5dB", "4.00:1", "462Hz", "on". Unused parameters: "0.50".
 juce::String text (int index, float v);
 
+// The same text with a space between the number and its unit, as hosts list values:
+// "-16.3 dB", "10.1 ms", "5254 Hz", "100 %". The ratio keeps "4.00:1"; parse() reads both.
+juce::String spacedText (int index, float v);
+
 // The readout's ends, as it shows them: "-25.0dB to 0.0dB".
 juce::String rangeText (int index);
 
@@ -35,5 +39,9 @@ struct Parsed
 // A typed value for parameter `index`: a number with the readout's unit, or a plain
 // number from 0 to 1 (the parameter's own scale). For the ratio a plain number above 1
 // is the ratio itself, and the switches take on/off.
-Parsed parse (int index, const juce::String& typed);
+// How far typed values may go: as far as the controls reach (the crossovers stop short
+// of 0), or over the parameter's whole 0..1 scale, as a host may set it.
+enum class Reach { drag, parameter };
+
+Parsed parse (int index, const juce::String& typed, Reach reach = Reach::drag);
 } // namespace readout

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The main job: set up, build, install the plug-ins into ~/.vst, ~/.vst3 and ~/.lv2,
+# The main job: set up, build, install the plug-ins into ~/.vst, ~/.vst3, ~/.lv2 and ~/.clap,
 # render the built-in demo through the processor and draw the editor into a picture.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
@@ -8,14 +8,15 @@ bash "$root/scripts/setup.sh"
 
 build="$root/build"
 configure "$build"
-cmake --build "$build" -j"$jobs" --target DUNSKARA_All dunskara-render
+cmake --build "$build" -j"$jobs" --target DUNSKARA_All DUNSKARA_CLAP dunskara-render
 
 artefacts="$build/plugin/DUNSKARA_artefacts/Release"
-mkdir -p "$HOME/.vst" "$HOME/.vst3" "$HOME/.lv2"
+mkdir -p "$HOME/.vst" "$HOME/.vst3" "$HOME/.lv2" "$HOME/.clap"
 install -m 755 "$artefacts/VST/libDUNSKARA.so" "$HOME/.vst/DUNSKARA.so"
 rm -rf "$HOME/.vst3/DUNSKARA.vst3" "$HOME/.lv2/DUNSKARA.lv2"
 cp -r "$artefacts/VST3/DUNSKARA.vst3" "$HOME/.vst3/"
 cp -r "$artefacts/LV2/DUNSKARA.lv2" "$HOME/.lv2/"
+install -m 755 "$build/formats/clap/DUNSKARA.clap" "$HOME/.clap/DUNSKARA.clap"
 
 out="$root/out"
 mkdir -p "$out"
@@ -33,6 +34,7 @@ Installed:
   VST 2.4     $HOME/.vst/DUNSKARA.so
   VST3        $HOME/.vst3/DUNSKARA.vst3
   LV2         $HOME/.lv2/DUNSKARA.lv2
+  CLAP        $HOME/.clap/DUNSKARA.clap
   Standalone  $artefacts/Standalone/DUNSKARA
 Demo:
   dry         $out/demo-dry.wav

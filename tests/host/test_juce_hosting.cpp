@@ -259,6 +259,20 @@ protected:
         instance.processBlock (buffer, midi);
     }
 
+    // The saved state of a new instance after the host set one value.
+    juce::MemoryBlock stateWith (const juce::String& name, float value)
+    {
+        juce::MemoryBlock state;
+        if (auto* source = createInstance())
+        {
+            if (auto* parameter = parameterNamed (*source, name))
+                parameter->setValueNotifyingHost (value);
+            processOneBlock (*source);
+            source->getStateInformation (state);
+        }
+        return state;
+    }
+
     // Records what the host side hears: value changes and gestures.
     struct Listener final : juce::AudioProcessorParameter::Listener
     {
@@ -340,12 +354,8 @@ void onAnotherThread (const std::function<void()>& work)
 // values reaches the host later, on the message thread, with the restored values.
 TEST_P (HostedVst3, ARestoreOnAnotherThreadIsReReadOnTheMessageThread)
 {
-    auto* source = createInstance();
-    ASSERT_NE (source, nullptr);
-    parameterNamed (*source, "thresh_2")->setValueNotifyingHost (0.3f);
-    processOneBlock (*source);
-    juce::MemoryBlock state;
-    source->getStateInformation (state);
+    const auto state = stateWith ("thresh_2", 0.3f);
+    ASSERT_GT (state.getSize(), 0u);
 
     auto* restored = createInstance();
     ASSERT_NE (restored, nullptr);
@@ -358,12 +368,8 @@ TEST_P (HostedVst3, ARestoreOnAnotherThreadIsReReadOnTheMessageThread)
 // the host afterwards.
 TEST_P (HostedVst3, AReReadStillPendingWhenTheInstanceGoesNeverReachesTheHost)
 {
-    auto* source = createInstance();
-    ASSERT_NE (source, nullptr);
-    parameterNamed (*source, "gain_2")->setValueNotifyingHost (0.7f);
-    processOneBlock (*source);
-    juce::MemoryBlock state;
-    source->getStateInformation (state);
+    const auto state = stateWith ("gain_2", 0.7f);
+    ASSERT_GT (state.getSize(), 0u);
 
     for (int round = 0; round < 20; ++round)
     {

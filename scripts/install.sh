@@ -10,7 +10,7 @@ build="$root/build"
 configure "$build"
 cmake --build "$build" -j"$jobs" --target DUNSKARA_All DUNSKARA_CLAP dunskara-render
 
-artefacts="$build/plugin/DUNSKARA_artefacts/Release"
+artefacts="$build/formats/DUNSKARA_artefacts/Release"
 mkdir -p "$HOME/.vst" "$HOME/.vst3" "$HOME/.lv2" "$HOME/.clap"
 install -m 755 "$artefacts/VST/libDUNSKARA.so" "$HOME/.vst/DUNSKARA.so"
 rm -rf "$HOME/.vst3/DUNSKARA.vst3" "$HOME/.lv2/DUNSKARA.lv2"

@@ -107,15 +107,25 @@ struct Counting
     }
 };
 
-void noteAllocation() noexcept
+// Keeps the call stack of a counted event without counting the probe's own calls.
+void keepOwnStack (char kind) noexcept
+{
+    inProbe = true;
+    keepStack (kind);
+    inProbe = false;
+}
+
+// Counts an event of one kind when the watched binary made the call.
+void note (std::atomic<int>& counter, char kind) noexcept
 {
     if (! Counting().counts)
         return;
-    allocations.fetch_add (1);
-    inProbe = true;
-    keepStack ('a');
-    inProbe = false;
+    counter.fetch_add (1);
+    keepOwnStack (kind);
 }
+
+void noteAllocation() noexcept { note (allocations, 'a'); }
+void noteWrite() noexcept      { note (writes, 'w'); }
 
 void noteLock (const void* lock) noexcept
 {
@@ -131,24 +141,12 @@ void noteLock (const void* lock) noexcept
         if (slot.compare_exchange_strong (expected, lock))
         {
             distinctMutexes.fetch_add (1);
-            inProbe = true;
-            keepStack ('l');
-            inProbe = false;
+            keepOwnStack ('l');
             return;
         }
         if (expected == lock)
             return;
     }
-}
-
-void noteWrite() noexcept
-{
-    if (! Counting().counts)
-        return;
-    writes.fetch_add (1);
-    inProbe = true;
-    keepStack ('w');
-    inProbe = false;
 }
 
 template <typename Function>

@@ -40,7 +40,13 @@ struct ParentWindow
 {
     ParentWindow()
     {
-        if (std::getenv ("DISPLAY") == nullptr || (display = XOpenDisplay (nullptr)) == nullptr)
+        if (std::getenv ("DISPLAY") == nullptr)
+            return;
+        // A server that xvfb-run has only just started may not accept us at once.
+        for (int attempt = 0; attempt < 20 && display == nullptr; ++attempt)
+            if ((display = XOpenDisplay (nullptr)) == nullptr)
+                std::this_thread::sleep_for (std::chrono::milliseconds (100));
+        if (display == nullptr)
             return;
         XSetErrorHandler (ignoreXError);
         window = XCreateSimpleWindow (display, DefaultRootWindow (display), 0, 0, 1000, 700, 0, 0, 0);

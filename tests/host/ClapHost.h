@@ -197,7 +197,8 @@ struct ByteStream
                      if (self.failReads)
                          return -1;
                      const auto n = std::min<uint64_t> ({ size, self.piece, self.bytes.size() - self.readPosition });
-                     std::memcpy (data, self.bytes.data() + self.readPosition, n);
+                     if (n > 0) // an empty stream has no bytes to copy from
+                         std::memcpy (data, self.bytes.data() + self.readPosition, n);
                      self.readPosition += n;
                      return (int64_t) n;
                  } };

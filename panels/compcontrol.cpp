@@ -44,6 +44,9 @@ BandPanel::BandPanel (VarnocAudioProcessor& owner, int bandIndex)
         }
     }
 
+    soloButton = skinparts::addSkinSwitch (*this, skinimage::Id::solo_button_off, skinimage::Id::solo_button_on,
+                                           skinlayout::soloButton, processor->isBandSoloed (band), *this, buttonLook.get());
+
     // The high band's needles sit two pixels further right; the reduction needle is
     // added second so that it is drawn over the level needle.
     const auto meterBounds = skinlayout::meterBounds (band);
@@ -80,6 +83,7 @@ BandPanel::~BandPanel()
         control.fader.reset();
         control.toggle.reset();
     }
+    soloButton.reset();
     levelMeter.reset();
     reductionMeter.reset();
     for (auto p : bandcontrols::labelOrder)
@@ -169,6 +173,13 @@ void BandPanel::changeListenerCallback (juce::ChangeBroadcaster* source)
 
 void BandPanel::buttonClicked (juce::Button* button)
 {
+    if (button == soloButton.get())
+    {
+        // Monitoring only: straight to the processor, nothing for the host.
+        processor->setBandSolo (band, button->getToggleState());
+        return;
+    }
+
     // A click always reports exactly 1 or 0.
     for (const auto& control : controls)
         if (control.toggle != nullptr && button == control.toggle.get())
@@ -238,4 +249,5 @@ void BandPanel::refreshFromProcessor()
         else
             control.toggle->setToggleState (s > 0.0f, juce::dontSendNotification);
     }
+    soloButton->setToggleState (processor->isBandSoloed (band), juce::dontSendNotification);
 }

@@ -20,6 +20,10 @@ class VarnocAudioProcessor;
 // chain value; refreshFromProcessor mirrors the stored parameters into all of it
 // without notifying anyone.
 //
+// The solo button is not a parameter: a click soloes the band in the processor
+// directly, with nothing reported to the host, and the refresh shows the processor's
+// solo state.
+//
 // The three bands differ only in their index (parameters 9b .. 9b + 8) and in the
 // meters' x position, so they share this implementation; the nine controls are built
 // and served from their rows (panels/BandControls.h).
@@ -38,7 +42,7 @@ public:
 
     // Knobs.
     void changeListenerCallback (juce::ChangeBroadcaster* source) override;
-    // Limiter and band switches; the toggle state has already flipped.
+    // Limiter, band and solo switches; the toggle state has already flipped.
     void buttonClicked (juce::Button* button) override;
     // Threshold and ratio faders.
     void sliderValueChanged (juce::Slider* slider) override;
@@ -47,7 +51,8 @@ public:
     void sliderDragEnded (juce::Slider* slider) override;
 
     // Reads the 35 parameters (atomics, no lock), then sets every label and control of
-    // this band from them and brings the band's signal-chain values in line.
+    // this band from them and brings the band's signal-chain values in line; the solo
+    // button shows whether the processor has the band soloed.
     void refreshFromProcessor();
 
     // Hands over the knobs' queued changes now, so that a refresh never undoes a turn
@@ -74,7 +79,8 @@ private:
 
 public:
     // The children, by name, for tests and tools that drive them as a user would. The
-    // destructor deletes the controls in row order, then the meters, then the labels.
+    // destructor deletes the controls in row order, then the solo button, the meters and
+    // the labels.
     std::unique_ptr<rotaryDial>& attackDial = controls[params::attack].knob;
     std::unique_ptr<rotaryDial>& releaseDial = controls[params::release].knob;
     std::unique_ptr<rotaryDial>& mixDial = controls[params::fxmix].knob;
@@ -84,6 +90,7 @@ public:
     std::unique_ptr<ImageSlider>& ratioSlider = controls[params::ratio].fader;
     std::unique_ptr<juce::ImageButton>& limiterButton = controls[params::limonoff].toggle;
     std::unique_ptr<juce::ImageButton>& channelButton = controls[params::chanonoff].toggle;
+    std::unique_ptr<juce::ImageButton> soloButton;
     std::unique_ptr<imageAnimator> levelMeter;
     std::unique_ptr<imageAnimator> reductionMeter;
     std::unique_ptr<juce::Label>& thresholdLabel = controls[params::thresh].label;

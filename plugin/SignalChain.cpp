@@ -81,6 +81,25 @@ namespace
 } // namespace
 
 //==============================================================================
+void VarnocAudioProcessor::setBandSolo (int band, bool soloed) noexcept
+{
+    if (band < 0 || band >= params::numBands)
+        return;
+    const std::uint32_t bit = 1u << band;
+    if (soloed)
+        soloedBands.fetch_or (bit, std::memory_order_relaxed);
+    else
+        soloedBands.fetch_and (~bit, std::memory_order_relaxed);
+}
+
+bool VarnocAudioProcessor::isBandSoloed (int band) const noexcept
+{
+    if (band < 0 || band >= params::numBands)
+        return false;
+    return (soloedBands.load (std::memory_order_relaxed) >> band) & 1u;
+}
+
+//==============================================================================
 void VarnocAudioProcessor::prepareToPlay (double sampleRate, int estimatedSamplesPerBlock)
 {
     // Every start is a clean start: whatever ran before (another rate, a broken
@@ -288,15 +307,24 @@ void VarnocAudioProcessor::runBandStages (int n) noexcept
 }
 
 // The switched bands summed, made up and blended with the dry input, or the dry input
-// alone when processing is off. True when the output held non-finite samples (now
-// silenced).
+// alone when processing is off. While any band is soloed, the soloed bands take the
+// switches' place and the blend is fully wet, so that no unsplit input leaks in; with
+// none soloed the arithmetic is exactly the unsoloed one. True when the output held
+// non-finite samples (now silenced).
 bool VarnocAudioProcessor::sumAndMix (float* const (&out)[2], int n) noexcept
 {
-    const float on0 = bandLevelMultiplier[0].load (std::memory_order_relaxed);
-    const float on1 = bandLevelMultiplier[1].load (std::memory_order_relaxed);
-    const float on2 = bandLevelMultiplier[2].load (std::memory_order_relaxed);
+    const std::uint32_t solo = soloedBands.load (std::memory_order_relaxed);
+    const auto bandFactor = [this, solo] (int b)
+    {
+        if (solo != 0)
+            return (solo >> b) & 1u ? 1.0f : 0.0f;
+        return bandLevelMultiplier[b].load (std::memory_order_relaxed);
+    };
+    const float on0 = bandFactor (0);
+    const float on1 = bandFactor (1);
+    const float on2 = bandFactor (2);
     const float makeUp = outputGain.load (std::memory_order_relaxed);
-    const float wetShare = finalMix.load (std::memory_order_relaxed);
+    const float wetShare = solo != 0 ? 1.0f : finalMix.load (std::memory_order_relaxed);
     const float dryShare = 1.0f - wetShare;
     const bool processing = processingOn.load (std::memory_order_relaxed) > 0.0f;
 

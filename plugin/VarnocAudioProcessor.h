@@ -95,6 +95,15 @@ public:
     // a value into their controls.
     void applyParameter (int index) noexcept;
 
+    // Band solo, for monitoring: while any band is soloed the output holds only the
+    // soloed bands, each after its full processing, made up and fully wet (a soloed band
+    // is heard even when its band switch is off: solo is about listening, the switch
+    // about the mix). Not a parameter: never reported to the host, never saved, off in
+    // a new instance. Wait-free on every thread; the audio thread reads it once per
+    // section.
+    void setBandSolo (int band, bool soloed) noexcept;
+    bool isBandSoloed (int band) const noexcept;
+
     // Counts every change of a value, the program or the state: an open editor polls it
     // and re-reads the values when it moved.
     std::uint32_t getChangeCount() const noexcept { return changeCount.load (std::memory_order_acquire); }
@@ -200,6 +209,7 @@ private:
     std::atomic<std::uint64_t> changedParameters { 0 }; // bit i: parameter i awaits the audio thread
     std::atomic<std::uint32_t> changeCount { 0 };
     std::atomic<std::uint32_t> stateEpoch { 0 };
+    std::atomic<std::uint32_t> soloedBands { 0 }; // bit b: band b is soloed
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VarnocAudioProcessor)
 };

@@ -18,6 +18,8 @@
     X (limiter_switch_on,             35,    55, true,    0) \
     X (channel_button_off,            30,    30, true,    0) \
     X (channel_button_on,             30,    30, true,    0) \
+    X (solo_button_off,               40,    18, true,    0) \
+    X (solo_button_on,                40,    18, true,    0) \
     X (meter_level_needle_strip,     135,  8383, true,   83) \
     X (meter_reduction_needle_strip, 135,  8383, true,   83) \
     X (gain_thumb,                    49,    34, true,    0) \

@@ -4,6 +4,7 @@
 #include "panels/DisplayText.h"
 #include "panels/compcontrol.h"
 #include "plugin/ParameterTable.h"
+#include "tools/skin/Layout.h"
 
 #include <gtest/gtest.h>
 
@@ -299,3 +300,61 @@ TEST_P (BandPanelTest, APanelClosedInTheMiddleOfADragEndsTheGesture)
     hostevents::expectGesturesOn (host.events, index (params::ratio));
 }
 } // namespace
+
+//==============================================================================
+// Solo is monitoring: the button talks to the processor only, never to the host.
+TEST_P (BandPanelTest, SoloButtonSoloesTheBandAndReportsNothing)
+{
+    const hostevents::Recorder host (processor);
+    for (const bool on : { true, false })
+    {
+        panel->soloButton->triggerClick();
+        pump();
+        EXPECT_EQ (panel->soloButton->getToggleState(), on);
+        for (int b = 0; b < 3; ++b)
+            EXPECT_EQ (processor.isBandSoloed (b), on && b == band) << "band " << b;
+    }
+    EXPECT_TRUE (host.events.empty());
+    EXPECT_TRUE (recorder->changes.empty());
+}
+
+TEST_P (BandPanelTest, SoloButtonShowsTheProcessorsSoloState)
+{
+    EXPECT_FALSE (panel->soloButton->getToggleState());
+
+    // Soloed with the window closed: a panel built afterwards shows it, and a refresh
+    // follows later changes.
+    processor.setBandSolo (band, true);
+    panel.reset();
+    if (band == 0) panel = std::make_unique<compcontrol> (processor);
+    else if (band == 1) panel = std::make_unique<compcontrolMID> (processor);
+    else panel = std::make_unique<compcontrolHIGH> (processor);
+    EXPECT_TRUE (panel->soloButton->getToggleState());
+
+    processor.setBandSolo (band, false);
+    panel->refreshFromProcessor();
+    EXPECT_FALSE (panel->soloButton->getToggleState());
+    EXPECT_TRUE (recorder->changes.empty());
+}
+
+// Placed in free space: clear of every other control's box, and of the scales printed
+// around the attack and release knobs, whose boxes have free corners.
+TEST_P (BandPanelTest, SoloButtonSitsClearOfEveryOtherControl)
+{
+    const auto solo = panel->soloButton->getBounds();
+    EXPECT_EQ (solo, skinlayout::soloButton);
+    for (auto* child : panel->getChildren())
+    {
+        if (child == panel->soloButton.get())
+            continue;
+        const bool largeKnob = child == panel->attackDial.get() || child == panel->releaseDial.get();
+        if (! largeKnob)
+        {
+            EXPECT_FALSE (child->getBounds().intersects (solo)) << child->getName() << " " << child->getBounds().toString();
+            continue;
+        }
+        const auto centre = child->getBounds().toFloat().getCentre();
+        const auto nearest = solo.toFloat().getConstrainedPoint (centre);
+        EXPECT_GT (nearest.getDistanceFrom (centre), skinlayout::largeKnob.tickOuter) << child->getBounds().toString();
+    }
+}

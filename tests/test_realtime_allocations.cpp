@@ -83,3 +83,18 @@ TEST (RealTime, ProcessBlockNeverAllocates)
         }
     }
 }
+
+TEST (RealTime, SoloedBlocksNeverAllocate)
+{
+    VarnocAudioProcessor p;
+    p.setPlayConfigDetails (2, 2, 48000.0, 128);
+    p.prepareToPlay (48000.0, 128);
+    juce::AudioBuffer<float> buffer (2, 300); // longer than prepared: several sections
+    for (const unsigned mask : { 1u, 6u, 0u })
+    {
+        for (int band = 0; band < 3; ++band)
+            p.setBandSolo (band, (mask >> band) & 1u);
+        fill (buffer);
+        EXPECT_EQ (allocationsDuring (p, buffer), 0) << "solo mask " << mask;
+    }
+}

@@ -113,6 +113,7 @@ TEST (SkinImages, SwitchImagesDifferBetweenOffAndOn)
 {
     for (const auto& [off, on] : { std::pair { "limiter_switch_off", "limiter_switch_on" },
                                    std::pair { "channel_button_off", "channel_button_on" },
+                                   std::pair { "solo_button_off", "solo_button_on" },
                                    std::pair { "power_button_off", "power_button_on" } })
         EXPECT_FALSE (samePixels (decode (off), decode (on))) << off;
 }

@@ -50,6 +50,9 @@ const juce::Rectangle<int> addKnob = imageBounds (44, 155, ImageId::knob_small_s
 const juce::Rectangle<int> gainKnob = imageBounds (128, 155, ImageId::knob_small_strip);
 const juce::Rectangle<int> limiterSwitch = imageBounds (104, 144, ImageId::limiter_switch_off);
 const juce::Rectangle<int> channelButton = imageBounds (106, 430, ImageId::channel_button_off);
+// Band solo: centred over the band switch, in the gap between the attack and release
+// knobs' scales and below the value labels.
+const juce::Rectangle<int> soloButton = imageBounds (101, 354, ImageId::solo_button_off);
 
 // Value labels of a band panel (panel coordinates).
 const juce::Rectangle<int> thresholdLabel { 6, 24, 40, 22 };

@@ -230,6 +230,47 @@ juce::Image channelButton (bool on)
     return image;
 }
 
+// A lettered key in a metal bezel; lit yellow while the band is soloed.
+juce::Image soloButton (bool on)
+{
+    auto image = imageFor (skinimage::Id::solo_button_off);
+    juce::Graphics g (image);
+    const Rectangle<float> bezel (0.5f, 0.5f, 39.0f, 17.0f);
+
+    juce::Path bezelPath;
+    bezelPath.addRoundedRectangle (bezel.reduced (1.0f), 4.0f);
+    fillShadow (g, bezelPath, 2.0f, { 0, 1 }, 0.8f);
+    g.setGradientFill (juce::ColourGradient (Colour (0xff7b8189), 0.0f, bezel.getY(),
+                                             Colour (0xff23262a), 0.0f, bezel.getBottom(), false));
+    g.fillRoundedRectangle (bezel, 4.5f);
+    g.setColour (juce::Colours::black.withAlpha (0.9f));
+    g.drawRoundedRectangle (bezel.reduced (0.4f), 4.5f, 0.8f);
+
+    const auto key = bezel.reduced (2.5f);
+    if (on)
+    {
+        drawGlow (g, key.getCentre(), 18.0f, colours::soloLed, 0.3f);
+        g.setGradientFill (juce::ColourGradient (colours::soloLed.brighter (0.7f), 0.0f, key.getY(),
+                                                 colours::soloLed.darker (0.6f), 0.0f, key.getBottom(), false));
+    }
+    else
+    {
+        g.setGradientFill (juce::ColourGradient (Colour (0xff3b3e36), 0.0f, key.getY(),
+                                                 Colour (0xff121310), 0.0f, key.getBottom(), false));
+    }
+    g.fillRoundedRectangle (key, 3.0f);
+
+    // Lettering: dark on the lit key, dim silk-screen on the dark one.
+    drawCaption (g, "SOLO", key.getCentreX() + 0.5f, key.getCentreY() + 3.5f, captionFont (8.5f, 0.12f),
+                 on ? Colour (0xff3a2a00) : colours::captionDim, Align::centre, on ? 0.0f : 0.7f);
+
+    g.setColour (juce::Colours::white.withAlpha (on ? 0.4f : 0.1f));
+    g.fillRoundedRectangle (key.withHeight (key.getHeight() * 0.4f).reduced (1.5f, 0.5f), 2.0f);
+    g.setColour (juce::Colours::black.withAlpha (0.7f));
+    g.drawRoundedRectangle (key, 3.0f, 0.7f);
+    return image;
+}
+
 juce::Image powerButton (bool on)
 {
     auto image = imageFor (skinimage::Id::power_button_off);

@@ -17,6 +17,7 @@ juce::Image gainThumb();
 juce::Image mixThumb();
 juce::Image limiterSwitch (bool on);
 juce::Image channelButton (bool on);
+juce::Image soloButton (bool on);
 juce::Image powerButton (bool on);
 juce::Image crossoverHandle();
 juce::Image horizontalPlaceholder();

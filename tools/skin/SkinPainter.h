@@ -20,6 +20,7 @@ const juce::Colour captionDim { 0xff8d939a };
 const juce::Colour display { 0xff060708 };
 const juce::Colour limiterLed { 0xffff3b2a };
 const juce::Colour channelLed { 0xff5cf06a };
+const juce::Colour soloLed { 0xffffd23a };
 const juce::Colour powerLed { 0xffffa020 };
 const juce::Colour crossoverAccent { 0xffffa020 };
 const juce::Colour levelNeedle { 0xfff7ecd0 };

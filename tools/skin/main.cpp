@@ -1,5 +1,5 @@
 // dunskara-skin OUTDIR
-//     Draws the 21 skin images and writes them as OUTDIR/NAME.png, and draws them again
+//     Draws the 23 skin images and writes them as OUTDIR/NAME.png, and draws them again
 //     at twice the size each way (for screens scaled above 100 %) as OUTDIR/2x/NAME.png.
 // dunskara-skin --check OUTDIR REFDIR
 //     Draws both sets into OUTDIR and compares them pixel for pixel with REFDIR's.
@@ -54,6 +54,8 @@ std::map<juce::String, juce::Image> drawAll()
     images["limiter_switch_on"] = sc::limiterSwitch (true);
     images["channel_button_off"] = sc::channelButton (false);
     images["channel_button_on"] = sc::channelButton (true);
+    images["solo_button_off"] = sc::soloButton (false);
+    images["solo_button_on"] = sc::soloButton (true);
     images["meter_level_needle_strip"] = sc::needleStrip (false);
     images["meter_reduction_needle_strip"] = sc::needleStrip (true);
     images["gain_thumb"] = sc::gainThumb();
@@ -228,6 +230,7 @@ juce::Image composePreview (const std::map<juce::String, juce::Image>& images)
 
         g.drawImageAt (img (band == 0 ? "limiter_switch_on" : "limiter_switch_off"), limiterSwitch.getX(), limiterSwitch.getY());
         g.drawImageAt (img (band == 1 ? "channel_button_off" : "channel_button_on"), channelButton.getX(), channelButton.getY());
+        g.drawImageAt (img (band == 2 ? "solo_button_on" : "solo_button_off"), soloButton.getX(), soloButton.getY());
         drawFrame (g, img ("meter_level_needle_strip"), meterHeight, levelFrames[band], meterBounds (band).getPosition());
         drawFrame (g, img ("meter_reduction_needle_strip"), meterHeight, reductionFrames[band], meterBounds (band).getPosition());
 

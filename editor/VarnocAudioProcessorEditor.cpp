@@ -145,6 +145,8 @@ std::unique_ptr<fqSelector> VarnocAudioProcessorEditor::makeSelector (int index)
         gestures.dragEnded (index);
     };
     selector->resetValue = params::defaultValue (index);
+    typedentry::attach (*selector->getValueLabel(), index, [handle] (float v) { handle->moveToTypedValue (v); },
+                        [handle] { return display::crossoverText (handle->getValue()); });
     selector->setValue (owner().getParameter (index));
     return selector;
 }

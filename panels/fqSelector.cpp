@@ -63,10 +63,21 @@ void fqSelector::mouseDown (const juce::MouseEvent&)
         onDragStart();
 }
 
-void fqSelector::mouseUp (const juce::MouseEvent&)
+void fqSelector::mouseUp (const juce::MouseEvent& event)
 {
     if (onDragEnd != nullptr)
         onDragEnd();
+
+    // The label lets presses through to the handle, so the handle opens its field.
+    const bool clickedLabel = ! event.mouseWasDraggedSinceMouseDown() && event.getNumberOfClicks() == 1
+                              && valueLabel->getBounds().contains (event.getMouseDownPosition());
+    if (clickedLabel && valueLabel->isEditable())
+        valueLabel->showEditor();
+}
+
+void fqSelector::moveToTypedValue (float v)
+{
+    moveByStep (trackStartX + juce::roundToInt (v * static_cast<float> (trackLength)));
 }
 
 void fqSelector::bringAboveOtherHandles()

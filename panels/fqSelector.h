@@ -18,7 +18,8 @@ class VarnocAudioProcessor;
 //
 // Shift held while dragging moves the handle a tenth as fast; the wheel and, with
 // focus, the arrow keys move it; a double-click puts it back at resetValue. Each of
-// these is framed by onDragStart and onDragEnd, like a drag.
+// these is framed by onDragStart and onDragEnd, like a drag. Once its label is made
+// editable, a click on the label without moving opens an edit field there.
 class fqSelector final : public juce::Component,
                          public juce::ChangeBroadcaster
 {
@@ -62,6 +63,10 @@ public:
     int trackStartX = skinlayout::crossoverTrackStart;
 
     juce::Label* getValueLabel() const noexcept { return valueLabel.get(); }
+
+    // A typed value: moves to the nearest whole pixel as a drag would (within the drag
+    // range and the limits), framed like a drag.
+    void moveToTypedValue (float v);
 
     // Puts this handle over every other handle of the same parent (a press does it).
     void bringAboveOtherHandles();

@@ -120,3 +120,48 @@ TEST_F (TypedValues, UnreadableTextChangesNothingAndTheLabelSaysWhy)
         }
     }
 }
+
+TEST_F (TypedValues, AHandleTakesATypedFrequencyOnItsNearestPixelWithinItsLimits)
+{
+    auto& low = *editor.lowFrequencySelector;
+    auto& high = *editor.highFrequencySelector;
+    constexpr int trackLength = fqSelector::trackLength;
+
+    // A click on the label without moving opens the field; a drag does not.
+    hostevents::drag (low, { 20.0f, 10.0f }, {});
+    EXPECT_NE (low.getValueLabel()->getCurrentTextEditor(), nullptr);
+    low.getValueLabel()->hideEditor (true);
+    hostevents::drag (low, { 20.0f, 10.0f }, { { 5.0f, 0.0f } });
+    EXPECT_EQ (low.getValueLabel()->getCurrentTextEditor(), nullptr);
+    hostevents::drag (low, { 20.0f, 50.0f }, {}); // below the label
+    EXPECT_EQ (low.getValueLabel()->getCurrentTextEditor(), nullptr);
+
+    // Every text the handle shows, typed back, puts it on the pixel that shows it.
+    for (int pixel : { 2, 9, 40, 71, 97 }) // below the high handle's default, less 0.1
+    {
+        const auto text = display::crossoverText (static_cast<float> (pixel / double (trackLength)));
+        SCOPED_TRACE (text);
+        hostevents::Recorder host (processor);
+        type (*low.getValueLabel(), text);
+        const float reported = hostevents::expectGesturesOn (host.events, params::fqLow);
+        EXPECT_EQ (host.count (hostevents::Kind::change), 1u);
+        EXPECT_EQ (low.getX() - low.trackStartX, pixel);
+        EXPECT_EQ (reported, low.getValue());
+        EXPECT_EQ (low.getValueLabel()->getText(), text);
+        EXPECT_EQ (high.lowerLimit, static_cast<float> (reported + 0.1));
+    }
+
+    // Within the handle's limits, as a drag: the low handle stops 0.1 below the high one.
+    type (*low.getValueLabel(), "300 Hz");
+    type (*high.getValueLabel(), "8000");
+    type (*low.getValueLabel(), "7999 Hz");
+    EXPECT_EQ (low.getX(), editor.lowFrequencySelector->trackStartX + static_cast<int> (trackLength * low.upperLimit));
+
+    // Unreadable text changes nothing.
+    const float before = processor.getParameter (params::fqLow);
+    hostevents::Recorder host (processor);
+    type (*low.getValueLabel(), "20 kHz");
+    EXPECT_TRUE (host.events.empty());
+    EXPECT_EQ (processor.getParameter (params::fqLow), before);
+    EXPECT_EQ (low.getValueLabel()->getText(), readout::parse (params::fqLow, "20 kHz").error);
+}

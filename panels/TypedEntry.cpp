@@ -21,7 +21,8 @@ void attach (juce::Label& label, int parameterIndex, std::function<void (float)>
     label.setEditable (true, false, false);
     label.onTextChange = [&label, parameterIndex, apply = std::move (apply), currentText = std::move (currentText)]
     {
-        const auto parsed = readout::parse (parameterIndex, withReadoutUnit (parameterIndex, label.getText()));
+        const auto parsed = readout::parse (parameterIndex, withReadoutUnit (parameterIndex, label.getText()),
+                                             readout::Reach::drag, readout::Beyond::limit);
         if (parsed.ok())
         {
             label.setTooltip ({});

@@ -7,8 +7,8 @@
 // Typing a value into a readout label. A click on the label opens an edit field; what
 // is entered is read in the readout's own units ("-12", "-12 dB", "25 ms", "4:1",
 // "300 Hz", "50 %"; a bare number is in the readout's unit) with the exact inverse of
-// the readout's rule, and the resulting 0..1 value is handed to `apply`, which sets the
-// control as a user change would. Text that cannot be read changes nothing: the label
+// the readout's rule, limited to the control's range, and the resulting 0..1 value is
+// handed to `apply`, which sets the control as a user change would. Text that cannot be read changes nothing: the label
 // shows why, in place, until the value is shown again.
 namespace typedentry
 {

@@ -88,6 +88,13 @@ TEST_F (TypedValues, NumbersAreReadInTheReadoutsUnitsWithOrWithoutTheUnit)
         { editor.inputGainLabel.get(), "-inf dB", "-inf dB" },
         { editor.inputGainLabel.get(), "6", "6.0dB" },
         { editor.finalMixLabel.get(), "50", "50.0%" },
+        // beyond the ends: limited to the control's range
+        { b.thresholdLabel.get(), "-40 dB", "-25.0" },
+        { b.thresholdLabel.get(), "3", "0.0dB" },
+        { b.mixLabel.get(), "200 %", "100 %" },
+        { b.ratioLabel.get(), "20:1", "10.00" },
+        { editor.inputGainLabel.get(), "40 dB", "12.0dB" },
+        { editor.makeUpGainLabel.get(), "-3", "0.0dB" },
     };
     for (const auto& row : rows)
     {
@@ -102,11 +109,11 @@ TEST_F (TypedValues, UnreadableTextChangesNothingAndTheLabelSaysWhy)
 {
     for (const auto& r : readouts())
     {
-        for (const char* typed : { "loud", "5 Hz", "40 dB", "-5 ms", "200 %" })
+        for (const char* typed : { "loud", "5 Hz", "12 s", "-5 ms", "50 dB" })
         {
             SCOPED_TRACE (testing::Message() << "parameter " << r.index << " '" << typed << "'");
             const float before = processor.getParameter (r.index);
-            const auto parsed = readout::parse (r.index, typed);
+            const auto parsed = readout::parse (r.index, typed, readout::Reach::drag, readout::Beyond::limit);
             if (parsed.ok())
                 continue; // some of these are fine for some readouts
 
@@ -151,17 +158,18 @@ TEST_F (TypedValues, AHandleTakesATypedFrequencyOnItsNearestPixelWithinItsLimits
         EXPECT_EQ (high.lowerLimit, static_cast<float> (reported + 0.1));
     }
 
-    // Within the handle's limits, as a drag: the low handle stops 0.1 below the high one.
+    // Within the handle's limits, as a drag: the low handle stops 0.1 below the high one,
+    // also when the frequency is beyond the track's end.
     type (*low.getValueLabel(), "300 Hz");
     type (*high.getValueLabel(), "8000");
-    type (*low.getValueLabel(), "7999 Hz");
+    type (*low.getValueLabel(), "20 kHz");
     EXPECT_EQ (low.getX(), editor.lowFrequencySelector->trackStartX + static_cast<int> (trackLength * low.upperLimit));
 
     // Unreadable text changes nothing.
     const float before = processor.getParameter (params::fqLow);
     hostevents::Recorder host (processor);
-    type (*low.getValueLabel(), "20 kHz");
+    type (*low.getValueLabel(), "20 dB");
     EXPECT_TRUE (host.events.empty());
     EXPECT_EQ (processor.getParameter (params::fqLow), before);
-    EXPECT_EQ (low.getValueLabel()->getText(), readout::parse (params::fqLow, "20 kHz").error);
+    EXPECT_EQ (low.getValueLabel()->getText(), readout::parse (params::fqLow, "20 dB").error);
 }

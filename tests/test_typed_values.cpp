@@ -6,6 +6,7 @@
 #include "panel_test_support.h"
 #include "panels/DisplayText.h"
 #include "panels/ReadoutUnits.h"
+#include "panels/TypedEntry.h"
 #include "plugin/ParameterTable.h"
 
 #include <gtest/gtest.h>
@@ -172,4 +173,15 @@ TEST_F (TypedValues, AHandleTakesATypedFrequencyOnItsNearestPixelWithinItsLimits
     EXPECT_TRUE (host.events.empty());
     EXPECT_EQ (processor.getParameter (params::fqLow), before);
     EXPECT_EQ (low.getValueLabel()->getText(), readout::parse (params::fqLow, "20 dB").error);
+}
+
+TEST_F (TypedValues, TheReasonGivesWayToTheValueAgain)
+{
+    auto& label = *editor.midBandPanel->gainLabel;
+    const auto shown = label.getText();
+    type (label, "loud");
+    EXPECT_NE (label.getText(), shown);
+
+    paneltest::pump (typedentry::errorShownMs + 200);
+    EXPECT_EQ (label.getText(), shown);
 }

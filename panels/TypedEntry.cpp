@@ -5,6 +5,8 @@ namespace typedentry
 {
 namespace
 {
+    constexpr juce::uint32 editingBackground = 0xff141414;
+
     // The labels leave the unit off or show it; a number typed without one is meant
     // in the readout's unit, never on the parameter's 0..1 scale.
     juce::String withReadoutUnit (int index, const juce::String& typed)
@@ -19,6 +21,12 @@ namespace
 void attach (juce::Label& label, int parameterIndex, std::function<void (float)> apply, CurrentText currentText)
 {
     label.setEditable (true, false, false);
+    // The field is drawn over the skin: the readout's colour on a dark ground, so that
+    // what is typed stays readable; the label at rest is drawn as before.
+    const auto textColour = label.findColour (juce::Label::textColourId);
+    label.setColour (juce::Label::textWhenEditingColourId, textColour);
+    label.setColour (juce::Label::backgroundWhenEditingColourId, juce::Colour (editingBackground));
+    label.setColour (juce::Label::outlineWhenEditingColourId, textColour);
     label.onTextChange = [&label, parameterIndex, apply = std::move (apply), currentText = std::move (currentText)]
     {
         const auto parsed = readout::parse (parameterIndex, withReadoutUnit (parameterIndex, label.getText()),

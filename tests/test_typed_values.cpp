@@ -20,6 +20,9 @@ void type (juce::Label& label, const juce::String& text)
     label.showEditor();
     auto* field = label.getCurrentTextEditor();
     ASSERT_NE (field, nullptr);
+    // Readable over the skin: the readout's own colour on an opaque ground.
+    EXPECT_EQ (field->findColour (juce::TextEditor::textColourId), label.findColour (juce::Label::textColourId));
+    EXPECT_TRUE (field->findColour (juce::TextEditor::backgroundColourId).isOpaque());
     field->setText (text, false);
     label.hideEditor (false);
 }

@@ -1,5 +1,6 @@
 #include "editor/VarnocAudioProcessorEditor.h"
 #include "panels/DisplayText.h"
+#include "panels/TypedEntry.h"
 #include "plugin/ParameterTable.h"
 #include "plugin/VarnocAudioProcessor.h"
 #include "resources/SkinImages.h"
@@ -62,6 +63,11 @@ VarnocAudioProcessorEditor::VarnocAudioProcessorEditor (VarnocAudioProcessor& pr
     inputGainLabel  = addLabel ("3.0", gainLabelColour);
     makeUpGainLabel = addLabel ("3.0", gainLabelColour);
     finalMixLabel   = addLabel ("30%", finalMixLabelColour);
+
+    for (int index : { params::mainInGain, params::makeUpGain, params::finalMix })
+        typedentry::attach (*labelOfParameter (index), index,
+                            [this, index] (float v) { typedValueEntered (index, v); },
+                            [this, index] { return display::text (index, owner().getParameter (index)); });
 
     powerButton = skinparts::addSkinSwitch (*this, Id::power_button_off, Id::power_button_on, skinlayout::powerButton,
                                             owner().getParameter (params::mainOnOff) > 0.0f, *this, buttonLook.get());
@@ -138,6 +144,9 @@ std::unique_ptr<fqSelector> VarnocAudioProcessorEditor::makeSelector (int index)
         handle->dispatchPendingMessages();
         gestures.dragEnded (index);
     };
+    selector->resetValue = params::defaultValue (index);
+    typedentry::attach (*selector->getValueLabel(), index, [handle] (float v) { handle->moveToTypedValue (v); },
+                        [handle] { return display::crossoverText (handle->getValue()); });
     selector->setValue (owner().getParameter (index));
     return selector;
 }
@@ -194,27 +203,39 @@ void VarnocAudioProcessorEditor::writeToSignalChain (int index)
 
 void VarnocAudioProcessorEditor::sliderValueChanged (juce::Slider* slider)
 {
-    if (slider == inputGainSlider.get())
-    {
-        const auto v = static_cast<float> (inputGainSlider->getValue());
-        reportParameter (params::mainInGain, v);
-        inputGainLabel->setText (display::inputGainText (v), juce::dontSendNotification);
-        writeToSignalChain (params::mainInGain);
-    }
-    else if (slider == makeUpGainSlider.get())
-    {
-        const auto v = static_cast<float> (makeUpGainSlider->getValue());
-        reportParameter (params::makeUpGain, v);
-        makeUpGainLabel->setText (display::makeUpGainText (v), juce::dontSendNotification);
-        writeToSignalChain (params::makeUpGain);
-    }
-    else if (slider == finalMixSlider.get())
-    {
-        const auto v = static_cast<float> (finalMixSlider->getValue());
-        reportParameter (params::finalMix, v);
-        finalMixLabel->setText (display::finalMixText (v), juce::dontSendNotification);
-        writeToSignalChain (params::finalMix);
-    }
+    const int index = parameterOfSlider (slider);
+    if (index >= 0)
+        globalControlChanged (index, static_cast<float> (slider->getValue()));
+}
+
+void VarnocAudioProcessorEditor::globalControlChanged (int index, float v)
+{
+    reportParameter (index, v);
+    labelOfParameter (index)->setText (display::text (index, v), juce::dontSendNotification);
+    writeToSignalChain (index);
+}
+
+void VarnocAudioProcessorEditor::typedValueEntered (int index, float v)
+{
+    // The exact value is reported; the slider only shows it, snapped to its interval.
+    sliderOfParameter (index)->setValue (v, juce::dontSendNotification);
+    globalControlChanged (index, v);
+}
+
+juce::Label* VarnocAudioProcessorEditor::labelOfParameter (int index) const noexcept
+{
+    if (index == params::mainInGain) return inputGainLabel.get();
+    if (index == params::makeUpGain) return makeUpGainLabel.get();
+    if (index == params::finalMix)   return finalMixLabel.get();
+    return nullptr;
+}
+
+ImageSlider* VarnocAudioProcessorEditor::sliderOfParameter (int index) const noexcept
+{
+    if (index == params::mainInGain) return inputGainSlider.get();
+    if (index == params::makeUpGain) return makeUpGainSlider.get();
+    if (index == params::finalMix)   return finalMixSlider.get();
+    return nullptr;
 }
 
 void VarnocAudioProcessorEditor::buttonClicked (juce::Button* button)

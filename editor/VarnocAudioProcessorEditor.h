@@ -88,6 +88,12 @@ private:
     void reportParameter (int index, float v);
     // The parameter of a global slider, or -1 for any other slider.
     int parameterOfSlider (const juce::Slider* slider) const noexcept;
+    ImageSlider* sliderOfParameter (int index) const noexcept;
+    juce::Label* labelOfParameter (int index) const noexcept;
+    // A user change of a global slider's value: report it, show it, write the signal chain.
+    void globalControlChanged (int index, float v);
+    // A value typed into a global label: set the slider and report as a user change.
+    void typedValueEntered (int index, float v);
     void writeToSignalChain (int index);
     void timerCallback() override;
 

@@ -76,6 +76,8 @@ juce::String addText (float v)
 
 juce::String gainText (float v)
 {
+    if (v == 0.0f)
+        return "-inf"; // silence: no finite number of decibels
     return format ("%1.1f", flooredDecibels (2.0 * static_cast<double> (v)));
 }
 
@@ -102,6 +104,8 @@ juce::String crossoverText (float v)
 
 juce::String inputGainText (float v)
 {
+    if (v == 0.0f)
+        return "-inf dB"; // silence: no finite number of decibels
     return format ("%1.1f", flooredDecibels (4.0 * static_cast<double> (v))) + "dB";
 }
 

@@ -14,7 +14,7 @@ juce::String attackText (float v);     // milliseconds at 44100 Hz in tenths: "2
 juce::String releaseText (float v);    // whole milliseconds at 44100 Hz: "70 ms"
 juce::String mixText (float v);        // truncated percent: "28 %"
 juce::String addText (float v);        // dB of 2v + 1: "6.0dB"
-juce::String gainText (float v);       // dB of 2v, floored at -30, no unit: "-30.0"
+juce::String gainText (float v);       // dB of 2v, floored at -30, no unit: "-30.0"; "-inf" at 0
 juce::String thresholdText (float v);  // 25v - 25, "0.0dB" at the top: "-12.5"
 juce::String ratioText (float v);      // ratio from the inverted fader mapping: "10.00"
 
@@ -22,7 +22,7 @@ juce::String ratioText (float v);      // ratio from the inverted fader mapping:
 juce::String crossoverText (float v);
 
 // Editor labels.
-juce::String inputGainText (float v);  // dB of 4v, floored at -30: "-30.0dB"
+juce::String inputGainText (float v);  // dB of 4v, floored at -30: "-30.0dB"; "-inf dB" at 0
 juce::String makeUpGainText (float v); // dB of 1 + 2v: "9.5dB"
 juce::String finalMixText (float v);   // percent with tenths: "50.0%"
 

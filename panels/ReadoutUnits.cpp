@@ -199,7 +199,7 @@ juce::String exampleText (int index)
     return text (index, kind == Kind::crossoverHertz ? 0.1f : 0.25f).removeCharacters (" ");
 }
 
-Parsed parse (int index, const juce::String& typed, Reach reach)
+Parsed parse (int index, const juce::String& typed, Reach reach, Beyond beyond)
 {
     const auto kind = kindOf (index);
     const auto unit = unitOf (index);
@@ -254,7 +254,12 @@ Parsed parse (int index, const juce::String& typed, Reach reach)
     const double exact = params::readoutInverse (kind, x);
     const double lowest = lowestValue (index, reach);
     if (! (x >= low && x <= high) && ! (exact >= lowest && exact <= 1.0))
-        return refuse ("out of range:");
+    {
+        if (beyond == Beyond::refuse || std::isnan (exact))
+            return refuse ("out of range:");
+        result.value = static_cast<float> (exact < lowest ? lowest : 1.0);
+        return result;
+    }
 
     const double v = juce::jlimit (0.0, 1.0, exact);
     result.value = nearestShowing (index, static_cast<float> (v), x);

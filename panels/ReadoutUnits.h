@@ -43,5 +43,9 @@ struct Parsed
 // of 0), or over the parameter's whole 0..1 scale, as a host may set it.
 enum class Reach { drag, parameter };
 
-Parsed parse (int index, const juce::String& typed, Reach reach = Reach::drag);
+// What becomes of a readable value beyond that reach: refused with the range, or
+// limited to the nearer end, as a value typed on a control is.
+enum class Beyond { refuse, limit };
+
+Parsed parse (int index, const juce::String& typed, Reach reach = Reach::drag, Beyond beyond = Beyond::refuse);
 } // namespace readout

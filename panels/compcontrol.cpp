@@ -1,4 +1,5 @@
 #include "panels/compcontrol.h"
+#include "panels/TypedEntry.h"
 #include "plugin/VarnocAudioProcessor.h"
 #include "widgets/SkinLayout.h"
 #include "widgets/SkinParts.h"
@@ -64,8 +65,13 @@ BandPanel::BandPanel (VarnocAudioProcessor& owner, int bandIndex)
     for (auto p : bandcontrols::labelOrder)
     {
         const auto& label = controls[(size_t) p].row->label;
-        controls[(size_t) p].label = skinparts::addValueLabel (*this, label.placeholder, label.fontHeight,
-                                                               label.justification, label.colour);
+        auto& control = controls[(size_t) p];
+        control.label = skinparts::addValueLabel (*this, label.placeholder, label.fontHeight,
+                                                  label.justification, label.colour);
+        const int index = parameterIndex (p);
+        typedentry::attach (*control.label, index,
+                            [this, &control] (float v) { typedValueEntered (control, v); },
+                            [this, &control, index] { return control.row->label.text (processor->getParameter (index)); });
     }
 }
 
@@ -162,6 +168,16 @@ void BandPanel::controlChanged (const Control& control, float v)
     if (control.label != nullptr)
         control.label->setText (control.row->label.text (v), juce::dontSendNotification);
     writeToSignalChain (index);
+}
+
+void BandPanel::typedValueEntered (const Control& control, float v)
+{
+    // The exact value is reported; a fader only shows it, snapped to its interval.
+    if (control.knob != nullptr)
+        control.knob->setValue (v);
+    else if (control.fader != nullptr)
+        control.fader->setValue (v, juce::dontSendNotification);
+    controlChanged (control, v);
 }
 
 void BandPanel::changeListenerCallback (juce::ChangeBroadcaster* source)

@@ -113,6 +113,8 @@ private:
     // A user change of a control: report the parameter to the host, show the value,
     // write the signal chain.
     void controlChanged (const Control& control, float v);
+    // A value typed into a control's label: set the control and report as a user change.
+    void typedValueEntered (const Control& control, float v);
 
     void addKnob (Control& control, const juce::Font& font);
     void addFader (Control& control);

@@ -11,6 +11,9 @@ namespace
     // right end (about 10837 Hz).
     constexpr int dragStartOffset = skinlayout::crossoverDragStart;
 
+    // Share of the track one unit of wheel movement moves the handle.
+    constexpr float wheelShare = 0.15f;
+
     // Whole pixels, as the crossover scale is printed.
     int trackOffsetFor (float v) { return skinlayout::crossoverOffset (v); }
 } // namespace
@@ -25,6 +28,7 @@ fqSelector::fqSelector (VarnocAudioProcessor& owner)
     valueLabel->setBounds (skinlayout::handleLabel);
     // A press on the label must reach the handle.
     valueLabel->setInterceptsMouseClicks (false, false);
+    setWantsKeyboardFocus (true);
 }
 
 fqSelector::~fqSelector()
@@ -52,15 +56,28 @@ void fqSelector::paint (juce::Graphics& g)
 void fqSelector::mouseDown (const juce::MouseEvent&)
 {
     dragStartX = getX();
+    dragDistance = 0.0f;
+    lastRawDistance = 0;
     bringAboveOtherHandles();
     if (onDragStart != nullptr)
         onDragStart();
 }
 
-void fqSelector::mouseUp (const juce::MouseEvent&)
+void fqSelector::mouseUp (const juce::MouseEvent& event)
 {
     if (onDragEnd != nullptr)
         onDragEnd();
+
+    // The label lets presses through to the handle, so the handle opens its field.
+    const bool clickedLabel = ! event.mouseWasDraggedSinceMouseDown() && event.getNumberOfClicks() == 1
+                              && valueLabel->getBounds().contains (event.getMouseDownPosition());
+    if (clickedLabel && valueLabel->isEditable())
+        valueLabel->showEditor();
+}
+
+void fqSelector::moveToTypedValue (float v)
+{
+    moveByStep (trackStartX + juce::roundToInt (v * static_cast<float> (trackLength)));
 }
 
 void fqSelector::bringAboveOtherHandles()
@@ -79,8 +96,64 @@ void fqSelector::bringAboveOtherHandles()
 
 void fqSelector::mouseDrag (const juce::MouseEvent& event)
 {
+    // Accumulated per event, so that pressing or releasing shift mid-drag changes the
+    // speed from there on without a jump.
+    const int rawDistance = event.getDistanceFromDragStartX();
+    const auto moved = static_cast<float> (rawDistance - lastRawDistance);
+    lastRawDistance = rawDistance;
+    dragDistance += event.mods.isShiftDown() ? moved * fineDragFactor : moved;
+
+    moveAsDragged (dragStartX + juce::roundToInt (dragDistance));
+    sendChangeMessage();
+}
+
+void fqSelector::mouseDoubleClick (const juce::MouseEvent&)
+{
+    moveByStep (trackStartX + trackOffsetFor (resetValue));
+}
+
+void fqSelector::mouseWheelMove (const juce::MouseEvent& event, const juce::MouseWheelDetails& wheel)
+{
+    // As far as a slider's wheel step goes (15 % of the track per unit), at least a pixel.
+    const float delta = (wheel.deltaX != 0.0f ? -wheel.deltaX : wheel.deltaY) * (wheel.isReversed ? -1.0f : 1.0f);
+    if (delta == 0.0f)
+        return;
+
+    const float scale = event.mods.isShiftDown() ? fineDragFactor : 1.0f;
+    int pixels = juce::roundToInt (delta * wheelShare * trackLength * scale);
+    if (pixels == 0)
+        pixels = delta > 0.0f ? 1 : -1;
+    moveByStep (getX() + pixels);
+}
+
+bool fqSelector::keyPressed (const juce::KeyPress& key)
+{
+    if (key.getModifiers().isAnyModifierKeyDown())
+        return false;
+
+    // One pixel, the smallest step a position can take.
+    if (key == juce::KeyPress::rightKey || key == juce::KeyPress::upKey)
+        moveByStep (getX() + 1);
+    else if (key == juce::KeyPress::leftKey || key == juce::KeyPress::downKey)
+        moveByStep (getX() - 1);
+    else
+        return false;
+    return true;
+}
+
+void fqSelector::moveByStep (int x)
+{
+    if (onDragStart != nullptr)
+        onDragStart();
+    moveAsDragged (x);
+    sendChangeMessage();
+    if (onDragEnd != nullptr)
+        onDragEnd();
+}
+
+void fqSelector::moveAsDragged (int newX)
+{
     const int trackEndX = trackStartX + trackLength;
-    const int newX = dragStartX + event.getDistanceFromDragStartX();
 
     moveTo (newX < trackEndX ? newX : trackEndX);
     if (newX < trackStartX + dragStartOffset)
@@ -100,8 +173,6 @@ void fqSelector::mouseDrag (const juce::MouseEvent& event)
         moveTo (trackStartX + dragStartOffset);
         updateLabel();
     }
-
-    sendChangeMessage();
 }
 
 void fqSelector::moveTo (int x)

@@ -15,6 +15,11 @@ class VarnocAudioProcessor;
 // frequency on the handle and announces every drag event with a change message; the
 // listener (the editor) turns the position into the parameter. The selector itself
 // reads and writes no parameter.
+//
+// Shift held while dragging moves the handle a tenth as fast; the wheel and, with
+// focus, the arrow keys move it; a double-click puts it back at resetValue. Each of
+// these is framed by onDragStart and onDragEnd, like a drag. Once its label is made
+// editable, a click on the label without moving opens an edit field there.
 class fqSelector final : public juce::Component,
                          public juce::ChangeBroadcaster
 {
@@ -36,6 +41,9 @@ public:
     void mouseDown (const juce::MouseEvent& event) override;
     void mouseDrag (const juce::MouseEvent& event) override;
     void mouseUp (const juce::MouseEvent& event) override;
+    void mouseDoubleClick (const juce::MouseEvent& event) override;
+    void mouseWheelMove (const juce::MouseEvent& event, const juce::MouseWheelDetails& wheel) override;
+    bool keyPressed (const juce::KeyPress& key) override;
 
     // Called when a press on the handle starts and when it is released; the editor
     // frames the host's gesture with them.
@@ -45,22 +53,40 @@ public:
     float upperLimit = 1.0f;
     float lowerLimit = 0.0f;
 
+    // Where a double-click puts the handle (within the drag range and the limits).
+    float resetValue = 0.0f;
+
+    // How much of the mouse movement counts while shift is held.
+    static constexpr float fineDragFactor = 0.1f;
+
     // Left end of the track in parent coordinates.
     int trackStartX = skinlayout::crossoverTrackStart;
 
     juce::Label* getValueLabel() const noexcept { return valueLabel.get(); }
+
+    // A typed value: moves to the nearest whole pixel as a drag would (within the drag
+    // range and the limits), framed like a drag.
+    void moveToTypedValue (float v);
 
     // Puts this handle over every other handle of the same parent (a press does it).
     void bringAboveOtherHandles();
 
 private:
     void moveTo (int x);
+    // Moves to x as a drag would: within the drag range and the limits.
+    void moveAsDragged (int x);
+    // A change outside a drag: moves as a drag would and announces it inside its own
+    // onDragStart / onDragEnd frame.
+    void moveByStep (int x);
     void updateLabel();
 
     VarnocAudioProcessor* processor; // kept for symmetry with the other skin components; unused
     juce::Image handleImage;
     juce::SharedResourcePointer<SkinTwins> twins;
     int dragStartX = 0;
+    // Mouse travel since the press that counts, with shift-held stretches scaled down.
+    float dragDistance = 0.0f;
+    int lastRawDistance = 0;
     std::unique_ptr<juce::Label> valueLabel;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (fqSelector)

@@ -28,7 +28,7 @@ TEST (BandLabelText, EveryLabelShowsItsValueInItsOwnFormat)
         { display::mixText, { { 0.0f, "0 %" }, { 0.29f, "28 %" }, { 0.555f, "55 %" }, { 1.0f, "100 %" } } },
         // add carries decibels; gain is floored at -30 and carries none
         { display::addText, { { 0.0f, "0.0dB" }, { 0.5f, "6.0dB" }, { 1.0f, "9.5dB" } } },
-        { display::gainText, { { 0.0f, "-30.0" }, { 0.001f, "-30.0" }, { 0.18f, "-8.9" }, { 0.5f, "0.0" },
+        { display::gainText, { { 0.0f, "-inf" }, { 0.001f, "-30.0" }, { 0.18f, "-8.9" }, { 0.5f, "0.0" },
                                { 1.0f, "6.0" }, { -0.5f, "-30.0" } } },
         // the threshold has a unit only at the very top
         { display::thresholdText, { { 0.0f, "-25.0" }, { 0.5f, "-12.5" }, { 0.999f, "-0.0" }, { 1.0f, "0.0dB" } } },
@@ -126,7 +126,7 @@ TEST_P (BandPanelTest, EachKnobAndFaderSetsItsParameterLabelAndDspValue)
         { params::release, 0.55f, "70 ms", 0.55f },
         { params::fxmix, 0.29f, "28 %", 0.29f },
         { params::add, 0.5f, "6.0dB", 1.0f },
-        { params::gain, 0.0f, "-30.0", 0.0f },
+        { params::gain, 0.0f, "-inf", 0.0f },
         { params::thresh, 0.999f, "-0.0", params::thresholdSetting (0.999f) },
         { params::thresh, 0.0f, "-25.0", 0.376f },
         { params::thresh, 1.0f, "0.0dB", params::thresholdSetting (1.0f) },

@@ -163,7 +163,7 @@ TEST_F (EditorTest, EachGlobalSliderSetsItsParameterLabelAndDspValue)
     auto& e = *editor;
     struct Row { ImageSlider* slider; juce::Label* label; std::atomic<float>* dsp; int index; float v; const char* text; float dspValue; };
     const Row rows[] = {
-        { e.inputGainSlider.get(), e.inputGainLabel.get(), &processor.inputGain, params::mainInGain, 0.0f, "-30.0dB", 0.0f },
+        { e.inputGainSlider.get(), e.inputGainLabel.get(), &processor.inputGain, params::mainInGain, 0.0f, "-inf dB", 0.0f },
         { e.inputGainSlider.get(), e.inputGainLabel.get(), &processor.inputGain, params::mainInGain, 0.25f, "0.0dB", 1.0f },
         { e.inputGainSlider.get(), e.inputGainLabel.get(), &processor.inputGain, params::mainInGain, 1.0f, "12.0dB", 4.0f },
         { e.makeUpGainSlider.get(), e.makeUpGainLabel.get(), &processor.outputGain, params::makeUpGain, 1.0f, "9.5dB", 3.0f },

@@ -8,6 +8,7 @@ ImageSlider::ImageSlider (const juce::String& name)
 {
     setImageStyle (verticalThumb);
     resetValue = 0.0;
+    setWantsKeyboardFocus (true); // the base slider steps by the interval on arrow keys
 }
 
 ImageSlider::~ImageSlider() = default;
@@ -117,4 +118,20 @@ void ImageSlider::mouseDoubleClick (const juce::MouseEvent&)
 {
     juce::Slider::setValue (resetValue, juce::sendNotificationAsync);
     sendChangeMessage();
+}
+
+void ImageSlider::mouseDown (const juce::MouseEvent& event)
+{
+    lastMousePosition = scaledMousePosition = event.position;
+    juce::Slider::mouseDown (event);
+}
+
+void ImageSlider::mouseDrag (const juce::MouseEvent& event)
+{
+    // Accumulated per event, so that pressing or releasing shift mid-drag changes the
+    // speed from there on without a jump.
+    const auto moved = event.position - lastMousePosition;
+    lastMousePosition = event.position;
+    scaledMousePosition += event.mods.isShiftDown() ? moved * fineDragFactor : moved;
+    juce::Slider::mouseDrag (event.withNewPosition (scaledMousePosition));
 }

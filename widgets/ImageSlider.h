@@ -6,8 +6,10 @@
 
 // A slider drawn entirely from one image: a thumb that travels along a linear slider,
 // or one frame of a vertical filmstrip for the rotary style. A double-click restores
-// resetValue and is announced through this slider's own change broadcast; every other
-// behaviour (range, dragging, wheel, keys, value notifications) is juce::Slider's.
+// resetValue and is announced through this slider's own change broadcast. Holding shift
+// while dragging moves it a tenth as fast, for fine adjustment; with focus, the arrow
+// keys step by the interval. Everything else (range, wheel, value notifications) is
+// juce::Slider's.
 class ImageSlider final : public juce::Slider,
                           public juce::ChangeBroadcaster
 {
@@ -36,6 +38,11 @@ public:
 
     void paint (juce::Graphics& g) override;
     void mouseDoubleClick (const juce::MouseEvent& event) override;
+    void mouseDown (const juce::MouseEvent& event) override;
+    void mouseDrag (const juce::MouseEvent& event) override;
+
+    // How much of the mouse movement counts while shift is held.
+    static constexpr float fineDragFactor = 0.1f;
 
     // Height of one strip frame; read only by the rotary style, which draws nothing
     // while it is zero or less.
@@ -46,6 +53,8 @@ public:
 
 private:
     juce::Image image;
+    // The base slider sees a pointer that moves only a tenth as far while shift is held.
+    juce::Point<float> lastMousePosition, scaledMousePosition;
     juce::SharedResourcePointer<SkinTwins> twins;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ImageSlider)

@@ -206,7 +206,7 @@ juce::Image composePreview (const std::map<juce::String, juce::Image>& images)
     const int levelFrames[3] = { 38, 0, 90 };
     const int reductionFrames[3] = { 29, 0, 90 };
     const juce::String texts[3][7] = { { "-12.5", "2.00", "6.0dB", "0.0", "2.7 ms", "70 ms", "100 %" },
-                                       { "0.0dB", "10.00", "0.0dB", "-30.0", "0.2 ms", "1571 ms", "50 %" },
+                                       { "0.0dB", "10.00", "0.0dB", "-inf", "0.2 ms", "1571 ms", "50 %" },
                                        { "-25.0", "1.00", "9.5dB", "6.0", "55.6 ms", "11 ms", "28 %" } };
 
     for (int band = 0; band < 3; ++band)

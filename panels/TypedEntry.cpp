@@ -16,6 +16,43 @@ namespace
                           || trimmed.equalsIgnoreCase ("-inf");
         return bare ? trimmed + readout::unitName (readout::unitOf (index)) : trimmed;
     }
+    // Puts the value back in the label some time after a reason was shown there. It
+    // lives exactly as long as its label, so nothing fires after the label is gone.
+    class ErrorReset final : private juce::Timer,
+                             private juce::ComponentListener
+    {
+    public:
+        ErrorReset (juce::Label& owner, CurrentText textNow) : label (owner), currentText (std::move (textNow))
+        {
+            label.addComponentListener (this);
+        }
+
+        void show (const juce::String& reason)
+        {
+            shownReason = reason;
+            startTimer (errorShownMs);
+        }
+
+    private:
+        void timerCallback() override
+        {
+            stopTimer();
+            // Unless something else has been shown there meanwhile.
+            if (label.getText() == shownReason)
+                label.setText (currentText(), juce::dontSendNotification);
+        }
+
+        void componentBeingDeleted (juce::Component&) override
+        {
+            stopTimer();
+            label.removeComponentListener (this);
+            delete this;
+        }
+
+        juce::Label& label;
+        CurrentText currentText;
+        juce::String shownReason;
+    };
 } // namespace
 
 void attach (juce::Label& label, int parameterIndex, std::function<void (float)> apply, CurrentText currentText)
@@ -27,7 +64,8 @@ void attach (juce::Label& label, int parameterIndex, std::function<void (float)>
     label.setColour (juce::Label::textWhenEditingColourId, textColour);
     label.setColour (juce::Label::backgroundWhenEditingColourId, juce::Colour (editingBackground));
     label.setColour (juce::Label::outlineWhenEditingColourId, textColour);
-    label.onTextChange = [&label, parameterIndex, apply = std::move (apply), currentText = std::move (currentText)]
+    auto* errorReset = new ErrorReset (label, std::move (currentText)); // deletes itself with the label
+    label.onTextChange = [&label, parameterIndex, apply = std::move (apply), errorReset]
     {
         const auto parsed = readout::parse (parameterIndex, withReadoutUnit (parameterIndex, label.getText()),
                                              readout::Reach::drag, readout::Beyond::limit);
@@ -40,14 +78,7 @@ void attach (juce::Label& label, int parameterIndex, std::function<void (float)>
 
         label.setText (parsed.error, juce::dontSendNotification);
         label.setTooltip (parsed.error);
-        juce::Component::SafePointer<juce::Label> safeLabel (&label);
-        const auto shownError = parsed.error;
-        juce::Timer::callAfterDelay (errorShownMs, [safeLabel, shownError, currentText]
-        {
-            // Unless something else has been shown there meanwhile.
-            if (safeLabel != nullptr && safeLabel->getText() == shownError)
-                safeLabel->setText (currentText(), juce::dontSendNotification);
-        });
+        errorReset->show (parsed.error);
     };
 }
 } // namespace typedentry

@@ -4,7 +4,7 @@
 // fixed, times the scale the host sets (2 gives the editor's 2x skin).
 
 #include "formats/clap/ClapInstance.h"
-#include "formats/clap/EditorWindow.h"
+#include "formats/common/EditorWindow.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "formats/clap/ClapInstance.h"
 
 #include "formats/clap/ClapDescriptor.h"
-#include "formats/clap/EditorWindow.h"
+#include "formats/common/EditorWindow.h"
 #include "plugin/ParameterTable.h"
 
 #include <cmath>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "formats/clap/ClapExtensions.h"
-#include "formats/clap/EditorEventQueue.h"
-#include "formats/clap/JuceRuntime.h"
+#include "formats/common/EditorEventQueue.h"
+#include "formats/common/JuceRuntime.h"
 #include "plugin/VarnocAudioProcessor.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -12,9 +12,13 @@
 #include <thread>
 #include <vector>
 
+namespace dunskara::format { class EditorWindow; }
+
 namespace dunskara::clap
 {
-class EditorWindow;
+using format::EditorEventQueue;
+using format::EditorWindow;
+using format::JuceRuntime;
 
 // The host's extensions that the plug-in uses, looked up once in init. Each may be null.
 struct HostExtensions

@@ -2,7 +2,7 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
-namespace dunskara::clap
+namespace dunskara::format
 {
 // Holds the editor, scaled, as the component that goes onto the host's window.
 class EditorWindow final : public juce::Component
@@ -33,4 +33,4 @@ public:
 private:
     std::unique_ptr<juce::AudioProcessorEditor> editor;
 };
-} // namespace dunskara::clap
+} // namespace dunskara::format

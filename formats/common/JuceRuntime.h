@@ -2,11 +2,12 @@
 
 #include <juce_events/juce_events.h>
 
-namespace dunskara::clap
+namespace dunskara::format
 {
-// JUCE's message thread for the CLAP build. CLAP calls the GUI on the host's main
-// thread, but the host's event loop never services JUCE's X11 connection, timers or
-// message queue (and a host need not offer timer or fd support at all). So JUCE runs
+// JUCE's message thread for the format layers of our own (CLAP, LV2). Hosts call the
+// GUI on their own main or UI thread, but their event loop never services JUCE's X11
+// connection, timers or message queue (and a host need not offer timer or fd support
+// at all). So JUCE runs
 // its own message loop on a thread of ours, as its Linux VST2 and VST3 wrappers do when
 // no host run loop drives it, and every call that touches JUCE objects with message
 // thread affinity (processor construction, the editor, its window) runs there through
@@ -46,4 +47,4 @@ private:
 
     JUCE_DECLARE_NON_COPYABLE (JuceRuntime)
 };
-} // namespace dunskara::clap
+} // namespace dunskara::format

@@ -5,9 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace dunskara::clap
+namespace dunskara::format
 {
-// The editor's gestures and values on their way to the host's output event list.
+// The editor's gestures and values on their way to the host (CLAP: its output event
+// list; LV2: the UI's port writes).
 // Bounded and lock-free: any thread may push (the editor pushes on JUCE's message
 // thread); one thread at a time pops, in process() or params.flush(), which the host
 // never runs concurrently. After Dmitry Vyukov's bounded queue: each cell's sequence
@@ -90,4 +91,4 @@ private:
     alignas (64) std::atomic<std::size_t> writePosition { 0 };
     alignas (64) std::atomic<std::size_t> readPosition { 0 };
 };
-} // namespace dunskara::clap
+} // namespace dunskara::format

@@ -1,4 +1,4 @@
-#include "formats/clap/JuceRuntime.h"
+#include "formats/common/JuceRuntime.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -8,7 +8,7 @@ namespace juce
 bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
 }
 
-namespace dunskara::clap
+namespace dunskara::format
 {
 class JuceRuntime::LoopThread final : public juce::Thread
 {
@@ -51,4 +51,4 @@ JuceRuntime::~JuceRuntime()
     // the message thread: this thread is that now.
     juce::MessageManager::getInstance()->setCurrentThreadAsMessageThread();
 }
-} // namespace dunskara::clap
+} // namespace dunskara::format

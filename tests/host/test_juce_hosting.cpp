@@ -393,6 +393,46 @@ TEST_P (HostedVst3, AReReadStillPendingWhenTheInstanceGoesNeverReachesTheHost)
     EXPECT_NEAR (parameterNamed (*after, "gain_2")->getValue(), 0.7f, 1.0e-6f);
 }
 
+// The host lists the ten programs through the unit and program-list interfaces and
+// switches with the program-change parameter; the state then holds the chosen program,
+// and a fresh instance restored from it is on that program with its values.
+TEST_P (HostedVst3, ProgramsAreListedChosenAndRestored)
+{
+    auto* instance = createInstance();
+    ASSERT_NE (instance, nullptr);
+    ASSERT_EQ (instance->getNumPrograms(), 10);
+    for (int p = 0; p < 10; ++p)
+        EXPECT_EQ (instance->getProgramName (p), "user" + juce::String (p + 1)) << p;
+
+    instance->setCurrentProgram (3);
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+    processOneBlock (*instance);
+    EXPECT_EQ (instance->getCurrentProgram(), 3);
+    parameterNamed (*instance, "gain_1")->setValueNotifyingHost (0.1f);
+    processOneBlock (*instance);
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+
+    const auto chunk = chunkOf (*instance);
+    EXPECT_NE (chunk.find ("currentProgram=\"3\""), std::string::npos);
+    EXPECT_NE (chunk.find ("pg_floats313=\"0.100000001\""), std::string::npos);
+    EXPECT_NE (chunk.find ("pg_floats013=\"0.5\""), std::string::npos);
+
+    juce::MemoryBlock state;
+    instance->getStateInformation (state);
+    auto* restored = createInstance();
+    ASSERT_NE (restored, nullptr);
+    restored->setStateInformation (state.getData(), (int) state.getSize());
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+    EXPECT_EQ (restored->getCurrentProgram(), 3);
+    EXPECT_NEAR (parameterNamed (*restored, "gain_1")->getValue(), 0.1f, 1.0e-6f);
+
+    // The other programs came along: the first still holds the defaults.
+    restored->setCurrentProgram (0);
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+    EXPECT_EQ (restored->getCurrentProgram(), 0);
+    EXPECT_NEAR (parameterNamed (*restored, "gain_1")->getValue(), 0.5f, 1.0e-6f);
+}
+
 INSTANTIATE_TEST_SUITE_P (Formats, HostedVst3, ::testing::Values (Format::vst3),
                           [] (const auto&) { return "VST3"; });
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <thread>
 #include <cmath>
@@ -431,6 +432,43 @@ TEST_P (HostedVst3, ProgramsAreListedChosenAndRestored)
     juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
     EXPECT_EQ (restored->getCurrentProgram(), 0);
     EXPECT_NEAR (parameterNamed (*restored, "gain_1")->getValue(), 0.5f, 1.0e-6f);
+}
+
+// A program change that reaches the plug-in only in the process call's parameter
+// changes still switches the program, a moment later, off the audio thread. (JUCE's
+// host tells the edit controller too, at once on its message thread, otherwise from its
+// message loop, which does not run here.)
+TEST_P (HostedVst3, AProgramChangeInTheProcessDataAloneSwitchesTheProgram)
+{
+    auto* instance = createInstance();
+    ASSERT_NE (instance, nullptr);
+
+    const auto outputLevel = [instance]
+    {
+        juce::AudioBuffer<float> buffer (2, blockSize);
+        for (int i = 0; i < blockSize; ++i)
+            buffer.setSample (0, i, 0.5f * (float) std::sin (0.05 * i)), buffer.setSample (1, i, buffer.getSample (0, i));
+        juce::MidiBuffer noMidi;
+        instance->processBlock (buffer, noMidi);
+        return buffer.getRMSLevel (0, 0, blockSize);
+    };
+
+    // Program 0 silences its input; program 3 keeps the defaults.
+    parameterNamed (*instance, "MainInGain")->setValueNotifyingHost (0.0f);
+    for (int b = 0; b < 4; ++b)
+        outputLevel();
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+    ASSERT_LT (outputLevel(), 1.0e-6f);
+
+    std::thread ([instance] { instance->setCurrentProgram (3); }).join();
+    outputLevel();  // carries the change
+    std::this_thread::sleep_for (std::chrono::milliseconds (200));
+    for (int b = 0; b < 4; ++b)
+        outputLevel();
+    EXPECT_GT (outputLevel(), 0.1f);
+
+    EXPECT_NE (chunkOf (*instance).find ("currentProgram=\"3\""), std::string::npos);
+    EXPECT_NE (chunkOf (*instance).find ("pg_floats027=\"0\""), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P (Formats, HostedVst3, ::testing::Values (Format::vst3),

@@ -64,20 +64,25 @@ private:
     juce::AudioProcessor* processor;          // guarded by mutex
 };
 
-// Polls the relay on the message thread; the audio thread posts nothing. Deleted on the
-// message thread, where no callback of it can be running.
+// Polls the relay on the message thread: the audio thread posts nothing.
 class RelayPoller final : private juce::Timer
 {
 public:
     explicit RelayPoller (std::shared_ptr<ProgramRelay> r) : relay (std::move (r)) { startTimer (pollMilliseconds); }
     ~RelayPoller() override { stopTimer(); }
 
+    // Stops the polling at once (from any thread); the object itself goes on the message
+    // thread, where no callback of it can still be running. Should the message thread
+    // never run again, it is merely left behind, stopped.
     static void dispose (RelayPoller* poller)
     {
         poller->relay->detach();
+        poller->stopTimer();
         auto* mm = juce::MessageManager::getInstanceWithoutCreating();
-        if (mm == nullptr || mm->isThisTheMessageThread() || ! juce::MessageManager::callAsync ([poller] { delete poller; }))
+        if (mm == nullptr || mm->isThisTheMessageThread())
             delete poller;
+        else
+            juce::MessageManager::callAsync ([poller] { delete poller; });
     }
 
 private:
@@ -200,7 +205,7 @@ public:
 
     tresult PLUGIN_API process (Vst::ProcessData& data) override
     {
-        if (data.inputParameterChanges != nullptr && poller != nullptr)
+        if (data.inputParameterChanges != nullptr && program.id != Vst::kNoParamId)
             noteProgramChange (*data.inputParameterChanges);
 
         return innerProcessor->process (data);
@@ -248,7 +253,7 @@ private:
     juce::AudioProcessor& audioProcessor;   // JUCE's component owns it, and we own that
     std::shared_ptr<ProgramRelay> relay;
     const ProgramParameter program;
-    RelayPoller* poller;                    // null once stopped, or without programs
+    RelayPoller* poller;                    // host threads only; null once stopped, or without programs
     std::atomic<uint32> refCount { 1 };
 };
 } // namespace

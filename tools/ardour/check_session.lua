@@ -37,27 +37,46 @@ local function the_plugin_insert ()
 	return nil
 end
 
+-- The plug-in's control parameters in Ardour's order: for each, the number that
+-- LuaAPI.get/set_processor_param take and the plug-in's own parameter (port) index.
+local function controls (plugin)
+	local list = {}
+	for n = 0, plugin:parameter_count () - 1 do -- VST2 answers "ok" for any n
+		local port, refs = plugin:nth_parameter (n, true)
+		if not refs[2] then break end
+		list[#list + 1] = { nth = n, port = port }
+	end
+	return list
+end
+
 local function index_of (plugin, name)
-	for j = 0, plugin:parameter_count () - 1 do
-		if plugin:parameter_label (j) == name then return j end
+	for _, c in ipairs (controls (plugin)) do
+		if plugin:parameter_label (c.port) == name and plugin:parameter_is_input (c.port) then return c.nth end
 	end
 	return nil
 end
 
--- Value (as Ardour holds it), toggle flag and label of every parameter, on one line each.
+-- Value (as Ardour holds it), range and toggle flag of every input control, one a line,
+-- then the names of the output controls (meters, latency).
 local function print_parameters (proc, title)
 	local plugin = proc:to_insert ():plugin (0)
-	print (string.format ("== %s: %d parameters", title, plugin:parameter_count ()))
-	local toggles = 0
-	for j = 0, plugin:parameter_count () - 1 do
-		local _, pd = plugin:get_parameter_descriptor (j, ARDOUR.ParameterDescriptor ())
-		local desc = pd[2]
-		local value = ARDOUR.LuaAPI.get_processor_param (proc, j, true)
-		if desc.toggled then toggles = toggles + 1 end
-		print (string.format ("  %2d %-12s value %-10.6g lower %g upper %g%s", j, plugin:parameter_label (j),
-			value, desc.lower, desc.upper, desc.toggled and "  toggle" or ""))
+	local list = controls (plugin)
+	local toggles, inputs, outputs = 0, 0, {}
+	print (string.format ("== %s: %d controls", title, #list))
+	for _, c in ipairs (list) do
+		if plugin:parameter_is_input (c.port) then
+			inputs = inputs + 1
+			local _, pd = plugin:get_parameter_descriptor (c.port, ARDOUR.ParameterDescriptor ())
+			local desc = pd[2]
+			local value = ARDOUR.LuaAPI.get_processor_param (proc, c.nth, true)
+			if desc.toggled then toggles = toggles + 1 end
+			print (string.format ("  %2d %-12s value %-10.6g lower %g upper %g%s", c.nth, plugin:parameter_label (c.port),
+				value, desc.lower, desc.upper, desc.toggled and "  toggle" or ""))
+		else
+			outputs[#outputs + 1] = plugin:parameter_label (c.port)
+		end
 	end
-	print (string.format ("  toggles: %d", toggles))
+	print (string.format ("  inputs: %d, toggles: %d; outputs: %d: %s", inputs, toggles, #outputs, table.concat (outputs, ", ")))
 end
 
 -- Lua reaches an instance's presets only by label or URI: look up the ten program names

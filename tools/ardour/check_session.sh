@@ -28,7 +28,9 @@ case "$format" in
   VST3) export VST3_PATH="$artefacts/VST3" DUNSKARA_PLUGIN="DUNSKARA"
         scan ardour-vst3-scanner "$artefacts/VST3/DUNSKARA.vst3" ;;
   LV2)  export LV2_PATH="$artefacts/LV2${LV2_PATH:+:$LV2_PATH}"
-        DUNSKARA_PLUGIN="$(sed -n 's/.*JucePlugin_LV2URI=\"\([^\"]*\)\".*/\1/p' "$build/CMakeCache.txt" | head -1)"
+        # The plug-in's URI: the subject that the bundle's manifest calls an lv2:Plugin.
+        DUNSKARA_PLUGIN="$(awk '/^<[^>]*>$/ { subject = $1 } /a lv2:Plugin/ { gsub (/[<>]/, "", subject); print subject; exit }' \
+                           "$artefacts/LV2/DUNSKARA.lv2/manifest.ttl")"
         export DUNSKARA_PLUGIN ;;
   *) echo "format must be VST2, VST3 or LV2" >&2; exit 2 ;;
 esac

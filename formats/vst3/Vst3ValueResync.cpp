@@ -230,12 +230,7 @@ public:
 
     DUNSKARA_VST3_REFCOUNT
 
-    tresult PLUGIN_API initialize (FUnknown* context) override
-    {
-        const auto result = inner->initialize (context);
-        programParameter.store (findProgramParameter());
-        return result;
-    }
+    tresult PLUGIN_API initialize (FUnknown* context) override { return inner->initialize (context); }
 
     tresult PLUGIN_API terminate() override
     {
@@ -248,9 +243,14 @@ public:
     tresult PLUGIN_API getState (IBStream* state) override          { return inner->getState (state); }
     int32 PLUGIN_API getParameterCount() override                   { return inner->getParameterCount(); }
 
+    // JUCE's controller has its parameters only once connected to the component; the
+    // program-change parameter is learnt as the host reads it.
     tresult PLUGIN_API getParameterInfo (int32 index, Vst::ParameterInfo& info) override
     {
-        return inner->getParameterInfo (index, info);
+        const auto result = inner->getParameterInfo (index, info);
+        if (result == kResultOk && (info.flags & Vst::ParameterInfo::kIsProgramChange) != 0)
+            programParameter.store (info.id);
+        return result;
     }
 
     tresult PLUGIN_API getParamStringByValue (Vst::ParamID id, Vst::ParamValue v, Vst::String128 text) override
@@ -321,17 +321,6 @@ private:
         currentHandler->detach();
         currentHandler->release();
         currentHandler = nullptr;
-    }
-
-    Vst::ParamID findProgramParameter()
-    {
-        for (int32 i = 0; i < inner->getParameterCount(); ++i)
-        {
-            Vst::ParameterInfo info {};
-            if (inner->getParameterInfo (i, info) == kResultOk && (info.flags & Vst::ParameterInfo::kIsProgramChange) != 0)
-                return info.id;
-        }
-        return Vst::kNoParamId;
     }
 
     Vst::IEditController* inner;                // owned reference

@@ -1,6 +1,8 @@
 // Loads the built VST3 and LV2 bundles through JUCE's own hosting classes, as a
 // JUCE-based host does, and checks parameters, channels, audio and saved state.
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <sched.h>
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include <algorithm>
@@ -469,6 +471,35 @@ TEST_P (HostedVst3, AProgramChangeInTheProcessDataAloneSwitchesTheProgram)
 
     EXPECT_NE (chunkOf (*instance).find ("currentProgram=\"3\""), std::string::npos);
     EXPECT_NE (chunkOf (*instance).find ("pg_floats027=\"0\""), std::string::npos);
+}
+
+// A host that tells the edit controller of a program change on a real-time thread (as
+// Ardour does for a MIDI program change) has the switch made off that thread: the
+// controller leaves it to the process data, which carries it to the message thread.
+TEST_P (HostedVst3, AProgramChangeToldOnARealtimeThreadIsMadeOffIt)
+{
+    auto* instance = createInstance();
+    ASSERT_NE (instance, nullptr);
+    processOneBlock (*instance);
+
+    // JUCE's host tells the controller at once when called on its message thread: this one.
+    sched_param realtime {};
+    realtime.sched_priority = sched_get_priority_min (SCHED_FIFO);
+    int policy = SCHED_OTHER;
+    sched_param previous {};
+    pthread_getschedparam (pthread_self(), &policy, &previous);
+    if (pthread_setschedparam (pthread_self(), SCHED_FIFO, &realtime) != 0)
+        GTEST_SKIP() << "no permission for a real-time thread";
+    instance->setCurrentProgram (3);
+    pthread_setschedparam (pthread_self(), policy, &previous);
+
+    EXPECT_NE (chunkOf (*instance).find ("currentProgram=\"0\""), std::string::npos) << "switched on the real-time thread";
+
+    processOneBlock (*instance); // carries the change
+    std::this_thread::sleep_for (std::chrono::milliseconds (100));
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+    EXPECT_NE (chunkOf (*instance).find ("currentProgram=\"3\""), std::string::npos);
+    EXPECT_EQ (instance->getCurrentProgram(), 3);
 }
 
 INSTANTIATE_TEST_SUITE_P (Formats, HostedVst3, ::testing::Values (Format::vst3),

@@ -10,6 +10,7 @@
 #include "formats/common/PluginFactory.h"
 #include "formats/vst2/Vst2Chunks.h"
 #include "formats/vst2/Vst2Instances.h"
+#include "formats/vst2/Vst2ParameterProperties.h"
 #include "formats/vst2/Vst2Process.h"
 #include "formats/vst2/Vst2ProgramName.h"
 
@@ -207,6 +208,8 @@ Vst2::VstIntPtr dispatcher (Vst2::AEffect* effect, Vst2::VstInt32 opcode, Vst2::
         case Vst2::effGetChunk:              return getChunk (*instance, index, static_cast<void**> (ptr));
         case Vst2::effSetChunk:              return setChunk (*instance, effect, index, value, ptr);
         case Vst2::effSetProgram:            return setProgram (*instance, effect, value);
+        case Vst2::effGetParameterProperties:
+            return getParameterProperties (index, static_cast<Vst2::VstParameterProperties*> (ptr));
         case Vst2::effSetProgramName:
         case Vst2::effGetProgramName:
         case Vst2::effGetProgramNameIndexed: return programName (*instance, effect, opcode, index, value, ptr, opt);

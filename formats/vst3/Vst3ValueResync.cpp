@@ -19,11 +19,14 @@
 // after the processor replaced its values are newer than the copies taken from the
 // processor, which may not have received them yet: they are put back after the copy.
 
+#include "formats/common/PluginFactory.h"
+#include "formats/vst3/Vst3ProgramChanges.h"
 #include "plugin/ChangeStamps.h"
 
 #include <juce_events/juce_events.h>
 
 #include <pluginterfaces/base/ipluginbase.h>
+#include <pluginterfaces/vst/ivstaudioprocessor.h>
 #include <pluginterfaces/vst/ivsteditcontroller.h>
 
 #include <atomic>
@@ -228,6 +231,7 @@ public:
     DUNSKARA_VST3_REFCOUNT
 
     tresult PLUGIN_API initialize (FUnknown* context) override { return inner->initialize (context); }
+
     tresult PLUGIN_API terminate() override
     {
         detachHandler();
@@ -239,9 +243,14 @@ public:
     tresult PLUGIN_API getState (IBStream* state) override          { return inner->getState (state); }
     int32 PLUGIN_API getParameterCount() override                   { return inner->getParameterCount(); }
 
+    // JUCE's controller has its parameters only once connected to the component; the
+    // program-change parameter is learnt as the host reads it.
     tresult PLUGIN_API getParameterInfo (int32 index, Vst::ParameterInfo& info) override
     {
-        return inner->getParameterInfo (index, info);
+        const auto result = inner->getParameterInfo (index, info);
+        if (result == kResultOk && (info.flags & Vst::ParameterInfo::kIsProgramChange) != 0)
+            programParameter.store (info.id);
+        return result;
     }
 
     tresult PLUGIN_API getParamStringByValue (Vst::ParamID id, Vst::ParamValue v, Vst::String128 text) override
@@ -267,6 +276,13 @@ public:
     Vst::ParamValue PLUGIN_API getParamNormalized (Vst::ParamID id) override        { return inner->getParamNormalized (id); }
     tresult PLUGIN_API setParamNormalized (Vst::ParamID id, Vst::ParamValue v) override
     {
+        // A host may pass a program change on its audio thread (Ardour does for a MIDI
+        // program change). Switching programs there would wait for the state lock and
+        // call out to the host; the same change reaches the component in the process
+        // data, which hands it to the message thread (Vst3ProgramChanges.cpp).
+        if (dunskara::vst3::isRealtimeThread())
+            return id == programParameter.load() ? kResultOk : inner->setParamNormalized (id, v);
+
         hostEdits->record (id, v);
         return inner->setParamNormalized (id, v);
     }
@@ -308,6 +324,7 @@ private:
     }
 
     Vst::IEditController* inner;                // owned reference
+    std::atomic<Vst::ParamID> programParameter { Vst::kNoParamId };
     std::shared_ptr<HostEdits> hostEdits = std::make_shared<HostEdits>();
     ResyncingHandler* currentHandler = nullptr; // our reference, to cancel what it has pending
 };
@@ -371,7 +388,10 @@ public:
         if (obj == nullptr)
             return kInvalidArgument;
 
-        if (! isControllerClass (cid))
+        if (isClass (cid, kVstAudioEffectClass))
+            return createComponent (cid, wanted, obj);
+
+        if (! isClass (cid, kVstComponentControllerClass))
             return inner->createInstance (cid, wanted, obj);
 
         *obj = nullptr;
@@ -394,7 +414,23 @@ private:
         inner->release();
     }
 
-    bool isControllerClass (FIDString cid)
+    // JUCE's component, behind ours (Vst3ProgramChanges.h).
+    tresult createComponent (FIDString cid, FIDString wanted, void** obj)
+    {
+        *obj = nullptr;
+        void* created = nullptr;
+        const auto result = inner->createInstance (cid, Vst::IComponent::iid, &created);
+        auto* processor = dunskara::format::takeProcessorCreatedOnThisThread();
+        if (result != kResultOk || created == nullptr)
+            return result != kResultOk ? result : kNoInterface;
+
+        auto* component = dunskara::vst3::wrapComponent (static_cast<Vst::IComponent*> (created), processor);
+        const auto answer = component->queryInterface (wanted, obj);
+        component->release();
+        return answer;
+    }
+
+    bool isClass (FIDString cid, const char* category)
     {
         if (cid == nullptr)
             return false;
@@ -404,7 +440,7 @@ private:
             PClassInfo info {};
             if (inner->getClassInfo (i, &info) == kResultOk
                 && FUnknownPrivate::iidEqual (info.cid, cid)
-                && std::strcmp (info.category, kVstComponentControllerClass) == 0)
+                && std::strcmp (info.category, category) == 0)
                 return true;
         }
 

@@ -1,10 +1,13 @@
 // Loads the built VST3 and LV2 bundles through JUCE's own hosting classes, as a
 // JUCE-based host does, and checks parameters, channels, audio and saved state.
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <sched.h>
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <thread>
 #include <cmath>
@@ -391,6 +394,112 @@ TEST_P (HostedVst3, AReReadStillPendingWhenTheInstanceGoesNeverReachesTheHost)
     after->setStateInformation (state.getData(), (int) state.getSize());
     juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
     EXPECT_NEAR (parameterNamed (*after, "gain_2")->getValue(), 0.7f, 1.0e-6f);
+}
+
+// The host lists the ten programs through the unit and program-list interfaces and
+// switches with the program-change parameter; the state then holds the chosen program,
+// and a fresh instance restored from it is on that program with its values.
+TEST_P (HostedVst3, ProgramsAreListedChosenAndRestored)
+{
+    auto* instance = createInstance();
+    ASSERT_NE (instance, nullptr);
+    ASSERT_EQ (instance->getNumPrograms(), 10);
+    for (int p = 0; p < 10; ++p)
+        EXPECT_EQ (instance->getProgramName (p), "user" + juce::String (p + 1)) << p;
+
+    instance->setCurrentProgram (3);
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+    processOneBlock (*instance);
+    EXPECT_EQ (instance->getCurrentProgram(), 3);
+    parameterNamed (*instance, "gain_1")->setValueNotifyingHost (0.1f);
+    processOneBlock (*instance);
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+
+    const auto chunk = chunkOf (*instance);
+    EXPECT_NE (chunk.find ("currentProgram=\"3\""), std::string::npos);
+    EXPECT_NE (chunk.find ("pg_floats313=\"0.100000001\""), std::string::npos);
+    EXPECT_NE (chunk.find ("pg_floats013=\"0.5\""), std::string::npos);
+
+    juce::MemoryBlock state;
+    instance->getStateInformation (state);
+    auto* restored = createInstance();
+    ASSERT_NE (restored, nullptr);
+    restored->setStateInformation (state.getData(), (int) state.getSize());
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+    EXPECT_EQ (restored->getCurrentProgram(), 3);
+    EXPECT_NEAR (parameterNamed (*restored, "gain_1")->getValue(), 0.1f, 1.0e-6f);
+
+    // The other programs came along: the first still holds the defaults.
+    restored->setCurrentProgram (0);
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+    EXPECT_EQ (restored->getCurrentProgram(), 0);
+    EXPECT_NEAR (parameterNamed (*restored, "gain_1")->getValue(), 0.5f, 1.0e-6f);
+}
+
+// A program change that reaches the plug-in only in the process call's parameter
+// changes still switches the program, a moment later, off the audio thread. (JUCE's
+// host tells the edit controller too, at once on its message thread, otherwise from its
+// message loop, which does not run here.)
+TEST_P (HostedVst3, AProgramChangeInTheProcessDataAloneSwitchesTheProgram)
+{
+    auto* instance = createInstance();
+    ASSERT_NE (instance, nullptr);
+
+    const auto outputLevel = [instance]
+    {
+        juce::AudioBuffer<float> buffer (2, blockSize);
+        for (int i = 0; i < blockSize; ++i)
+            buffer.setSample (0, i, 0.5f * (float) std::sin (0.05 * i)), buffer.setSample (1, i, buffer.getSample (0, i));
+        juce::MidiBuffer noMidi;
+        instance->processBlock (buffer, noMidi);
+        return buffer.getRMSLevel (0, 0, blockSize);
+    };
+
+    // Program 0 silences its input; program 3 keeps the defaults.
+    parameterNamed (*instance, "MainInGain")->setValueNotifyingHost (0.0f);
+    for (int b = 0; b < 4; ++b)
+        outputLevel();
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+    ASSERT_LT (outputLevel(), 1.0e-6f);
+
+    std::thread ([instance] { instance->setCurrentProgram (3); }).join();
+    outputLevel();  // carries the change
+    std::this_thread::sleep_for (std::chrono::milliseconds (200));
+    for (int b = 0; b < 4; ++b)
+        outputLevel();
+    EXPECT_GT (outputLevel(), 0.1f);
+
+    EXPECT_NE (chunkOf (*instance).find ("currentProgram=\"3\""), std::string::npos);
+    EXPECT_NE (chunkOf (*instance).find ("pg_floats027=\"0\""), std::string::npos);
+}
+
+// A host that tells the edit controller of a program change on a real-time thread (as
+// Ardour does for a MIDI program change) has the switch made off that thread: the
+// controller leaves it to the process data, which carries it to the message thread.
+TEST_P (HostedVst3, AProgramChangeToldOnARealtimeThreadIsMadeOffIt)
+{
+    auto* instance = createInstance();
+    ASSERT_NE (instance, nullptr);
+    processOneBlock (*instance);
+
+    // JUCE's host tells the controller at once when called on its message thread: this one.
+    sched_param realtime {};
+    realtime.sched_priority = sched_get_priority_min (SCHED_FIFO);
+    int policy = SCHED_OTHER;
+    sched_param previous {};
+    pthread_getschedparam (pthread_self(), &policy, &previous);
+    if (pthread_setschedparam (pthread_self(), SCHED_FIFO, &realtime) != 0)
+        GTEST_SKIP() << "no permission for a real-time thread";
+    instance->setCurrentProgram (3);
+    pthread_setschedparam (pthread_self(), policy, &previous);
+
+    EXPECT_NE (chunkOf (*instance).find ("currentProgram=\"0\""), std::string::npos) << "switched on the real-time thread";
+
+    processOneBlock (*instance); // carries the change
+    std::this_thread::sleep_for (std::chrono::milliseconds (100));
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+    EXPECT_NE (chunkOf (*instance).find ("currentProgram=\"3\""), std::string::npos);
+    EXPECT_EQ (instance->getCurrentProgram(), 3);
 }
 
 INSTANTIATE_TEST_SUITE_P (Formats, HostedVst3, ::testing::Values (Format::vst3),

@@ -154,6 +154,45 @@ TEST_P (HostedRealTime, AutomationInsideEveryBlockWhileAnotherThreadSavesNeverWa
                       << loaded.counts.distinctMutexes << " lock objects\n" << rtprobe::describe();
 }
 
+// Program changes in the process data, in every block, while another thread saves: the
+// audio thread only notes them (the message thread switches programs), so they cost it
+// no more than automation does.
+TEST_P (HostedRealTime, ProgramChangesInsideEveryBlockNeverWaitOrAllocate)
+{
+    if (GetParam() != Format::vst3)
+        GTEST_SKIP() << "LV2 programs are presets, loaded by the host outside the audio thread";
+    if (! rtprobe::isAvailable())
+        GTEST_SKIP() << "the probe needs the system allocator";
+
+    auto instance = createInstance();
+    ASSERT_NE (instance, nullptr);
+    ASSERT_TRUE (rtprobe::watch (binaryName()));
+
+    juce::AudioProcessorParameter* program = nullptr;
+    for (auto* parameter : instance->getParameters())
+        if (parameter->getName (64) == "Program")
+            program = parameter;
+    ASSERT_NE (program, nullptr);
+    juce::AudioProcessorParameter* const automated[numAutomated] { program, program, program, program };
+
+    const auto steady = runBlocks (*instance, automated, false);
+    const auto loaded = runBlocks (*instance, automated, true);
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+    instance->releaseResources();
+
+    const int measured = numBlocks - warmUpBlocks;
+    EXPECT_GT (loaded.saves, 0);
+    EXPECT_LE (loaded.counts.allocations, steady.counts.allocations);
+    EXPECT_LE (loaded.counts.writes, steady.counts.writes);
+    EXPECT_LE (loaded.counts.locks, steady.counts.locks + measured);
+    EXPECT_LE (loaded.counts.distinctMutexes, steady.counts.distinctMutexes + 1);
+    EXPECT_NE (instance->getCurrentProgram(), 0); // the changes did arrive
+    if (::testing::Test::HasFailure())
+        ADD_FAILURE() << "steady: " << steady.counts.allocations << " allocations, " << steady.counts.locks << " locks\n"
+                      << "loaded: " << loaded.counts.allocations << " allocations, " << loaded.counts.locks << " locks, "
+                      << loaded.counts.distinctMutexes << " lock objects\n" << rtprobe::describe();
+}
+
 INSTANTIATE_TEST_SUITE_P (Formats, HostedRealTime, ::testing::Values (Format::vst3, Format::lv2),
                           [] (const auto& test) { return test.param == Format::vst3 ? "VST3" : "LV2"; });
 } // namespace

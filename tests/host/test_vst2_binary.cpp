@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <limits>
 #include <functional>
 #include <memory>
 #include <string>
@@ -218,6 +220,70 @@ TEST_F (Vst2Binary, ParametersAndProgramsShowTheirNamesAndTexts)
         EXPECT_EQ (host->getParameter (index), value) << index;
         EXPECT_EQ (host->getParamDisplay (index), text) << index;
     }
+}
+
+// The seven switches are switches from 0 to 1; every other parameter is a plain 0..1
+// value in steps of 0.001. Each answer is complete and terminated, whatever was in the
+// host's struct before.
+TEST_F (Vst2Binary, ParameterPropertiesMarkTheSwitches)
+{
+    const std::vector<int> switches { 7, 8, 16, 17, 25, 26, 32 };
+
+    for (int i = 0; i < numParameters; ++i)
+    {
+        Vst2::VstParameterProperties properties;
+        std::memset (&properties, 0xcd, sizeof (properties));
+        ASSERT_EQ (host->dispatch (Vst2::effGetParameterProperties, i, 0, &properties), 1) << i;
+
+        const bool isSwitch = std::find (switches.begin(), switches.end(), i) != switches.end();
+        const auto label = std::string (properties.label, strnlen (properties.label, sizeof (properties.label)));
+        ASSERT_LT (label.size(), sizeof (properties.label)) << i << ": label not terminated";
+        EXPECT_EQ (label, host->getParamName (i)) << i;
+
+        if (isSwitch)
+        {
+            EXPECT_EQ (properties.flags, Vst2::kVstParameterIsSwitch | Vst2::kVstParameterUsesIntegerMinMax
+                                             | Vst2::kVstParameterUsesIntStep) << i;
+            EXPECT_EQ (properties.minInteger, 0) << i;
+            EXPECT_EQ (properties.maxInteger, 1) << i;
+            EXPECT_EQ (properties.stepInteger, 1) << i;
+            EXPECT_EQ (properties.largeStepInteger, 1) << i;
+            EXPECT_EQ (properties.stepFloat, 0.0f) << i;
+        }
+        else
+        {
+            EXPECT_EQ (properties.flags, Vst2::kVstParameterUsesFloatStep) << i;
+            EXPECT_EQ (properties.stepFloat, 0.001f) << i;
+            EXPECT_EQ (properties.smallStepFloat, 0.001f) << i;
+            EXPECT_EQ (properties.largeStepFloat, 0.01f) << i;
+            EXPECT_EQ (properties.maxInteger, 0) << i;
+        }
+
+        // No display index or category is claimed, and the rest is zero, not left over.
+        EXPECT_EQ (properties.flags & (Vst2::kVstParameterSupportsDisplayIndex | Vst2::kVstParameterSupportsDisplayCategory
+                                       | Vst2::kVstParameterCanRamp), 0) << i;
+        const auto* tail = reinterpret_cast<const unsigned char*> (&properties.shortLabel);
+        const auto* end = reinterpret_cast<const unsigned char*> (&properties) + sizeof (properties);
+        EXPECT_TRUE (std::all_of (tail, end, [] (unsigned char c) { return c == 0; })) << i;
+        EXPECT_TRUE (std::all_of (properties.label + label.size(), properties.label + sizeof (properties.label),
+                                  [] (char c) { return c == 0; })) << i;
+    }
+}
+
+TEST_F (Vst2Binary, ParameterPropertiesOfNoParameterAreRefusedUntouched)
+{
+    for (const auto index : { -1, numParameters, numParameters + 1, 1 << 20, std::numeric_limits<Vst2::VstInt32>::min() })
+    {
+        Vst2::VstParameterProperties properties;
+        std::memset (&properties, 0xcd, sizeof (properties));
+        EXPECT_EQ (host->dispatch (Vst2::effGetParameterProperties, index, 0, &properties), 0) << index;
+
+        const auto* bytes = reinterpret_cast<const unsigned char*> (&properties);
+        EXPECT_TRUE (std::all_of (bytes, bytes + sizeof (properties), [] (unsigned char c) { return c == 0xcd; })) << index;
+    }
+
+    for (const auto index : { 0, 7, numParameters })
+        EXPECT_EQ (host->dispatch (Vst2::effGetParameterProperties, index, 0, nullptr), 0) << index;
 }
 
 // Each program keeps its own values and name, and the chunk carries them all.

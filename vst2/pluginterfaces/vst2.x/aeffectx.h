@@ -34,6 +34,7 @@ enum AEffectXOpcodes : int
     effVendorSpecific           = 50,
     effCanDo                    = 51,  // ptr: query text; returns 1 yes, -1 no, 0 unknown
     effGetTailSize              = 52,  // returns the tail in samples
+    effGetParameterProperties   = 56,  // index: parameter, ptr: VstParameterProperties*; returns 1 if filled
     effKeysRequired             = 57,
     effGetVstVersion            = 58,
     effGetCurrentMidiProgram    = 63,
@@ -187,7 +188,20 @@ enum VstPinPropertiesFlags : int
 enum VstStringLengths : int
 {
     kVstMaxShortLabelLen = 8,
+    kVstMaxCategLabelLen = 24,
     kVstMaxLabelLen      = 64
+};
+
+// VstParameterProperties::flags: which of its fields the plug-in filled in.
+enum VstParameterFlags : int
+{
+    kVstParameterIsSwitch                = 1 << 0,  // two states: off and on
+    kVstParameterUsesIntegerMinMax       = 1 << 1,  // minInteger, maxInteger
+    kVstParameterUsesFloatStep           = 1 << 2,  // stepFloat, smallStepFloat, largeStepFloat
+    kVstParameterUsesIntStep             = 1 << 3,  // stepInteger, largeStepInteger
+    kVstParameterSupportsDisplayIndex    = 1 << 4,  // displayIndex
+    kVstParameterSupportsDisplayCategory = 1 << 5,  // category, numParametersInCategory, categoryLabel
+    kVstParameterCanRamp                 = 1 << 6   // may change smoothly
 };
 
 // VstEvent::type.
@@ -290,6 +304,31 @@ struct VstPinProperties
     char future[48];
 };
 
+// How a host may present one parameter (effGetParameterProperties), filled by the
+// plug-in into a host-owned struct. JUCE's wrapper does not use it; our entry layer
+// answers the opcode itself. Written from public documentation of the interface
+// (Ardour's API documentation of its vestige.h, the vst2-sys crate's documentation);
+// the fact sheet this folder was otherwise written from leaves it out.
+struct VstParameterProperties
+{
+    float stepFloat;            // ordinary step, in the 0..1 value
+    float smallStepFloat;       // fine step
+    float largeStepFloat;       // coarse step
+    char label[kVstMaxLabelLen];
+    VstInt32 flags;             // VstParameterFlags bits
+    VstInt32 minInteger;
+    VstInt32 maxInteger;
+    VstInt32 stepInteger;
+    VstInt32 largeStepInteger;
+    char shortLabel[kVstMaxShortLabelLen];
+    VstInt16 displayIndex;      // position in the host's list, from 0
+    VstInt16 category;          // 0: none, else the category's number from 1
+    VstInt16 numParametersInCategory;
+    VstInt16 reserved;
+    char categoryLabel[kVstMaxCategLabelLen];
+    char future[16];
+};
+
 struct VstSpeakerProperties
 {
     float azimuth;              // radians
@@ -363,6 +402,23 @@ static_assert (__builtin_offsetof (VstPinProperties, flags) == 64, "VstPinProper
 static_assert (__builtin_offsetof (VstPinProperties, arrangementType) == 68, "VstPinProperties layout");
 static_assert (__builtin_offsetof (VstPinProperties, shortLabel) == 72, "VstPinProperties layout");
 static_assert (__builtin_offsetof (VstPinProperties, future) == 80, "VstPinProperties layout");
+
+static_assert (sizeof (VstParameterProperties) == 152, "VstParameterProperties layout");
+static_assert (__builtin_offsetof (VstParameterProperties, smallStepFloat) == 4, "VstParameterProperties layout");
+static_assert (__builtin_offsetof (VstParameterProperties, largeStepFloat) == 8, "VstParameterProperties layout");
+static_assert (__builtin_offsetof (VstParameterProperties, label) == 12, "VstParameterProperties layout");
+static_assert (__builtin_offsetof (VstParameterProperties, flags) == 76, "VstParameterProperties layout");
+static_assert (__builtin_offsetof (VstParameterProperties, minInteger) == 80, "VstParameterProperties layout");
+static_assert (__builtin_offsetof (VstParameterProperties, maxInteger) == 84, "VstParameterProperties layout");
+static_assert (__builtin_offsetof (VstParameterProperties, stepInteger) == 88, "VstParameterProperties layout");
+static_assert (__builtin_offsetof (VstParameterProperties, largeStepInteger) == 92, "VstParameterProperties layout");
+static_assert (__builtin_offsetof (VstParameterProperties, shortLabel) == 96, "VstParameterProperties layout");
+static_assert (__builtin_offsetof (VstParameterProperties, displayIndex) == 104, "VstParameterProperties layout");
+static_assert (__builtin_offsetof (VstParameterProperties, category) == 106, "VstParameterProperties layout");
+static_assert (__builtin_offsetof (VstParameterProperties, numParametersInCategory) == 108, "VstParameterProperties layout");
+static_assert (__builtin_offsetof (VstParameterProperties, reserved) == 110, "VstParameterProperties layout");
+static_assert (__builtin_offsetof (VstParameterProperties, categoryLabel) == 112, "VstParameterProperties layout");
+static_assert (__builtin_offsetof (VstParameterProperties, future) == 136, "VstParameterProperties layout");
 
 static_assert (sizeof (VstSpeakerProperties) == 112, "VstSpeakerProperties layout");
 static_assert (__builtin_offsetof (VstSpeakerProperties, elevation) == 4, "VstSpeakerProperties layout");

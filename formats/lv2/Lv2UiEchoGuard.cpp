@@ -4,10 +4,13 @@
 
 namespace dunskara::lv2
 {
-void EchoGuard::touched (int index, bool grabbed) noexcept
+void EchoGuard::touched (int index, bool grabbed, Clock::time_point now) noexcept
 {
-    if (params::isValidIndex (index))
-        tracks[(std::size_t) index].grabbed = grabbed;
+    if (! params::isValidIndex (index))
+        return;
+    auto& track = tracks[(std::size_t) index];
+    track.grabbed = grabbed;
+    track.lastSent = now;
 }
 
 bool EchoGuard::isGrabbed (int index) const noexcept
@@ -24,7 +27,7 @@ void EchoGuard::wrote (int index, float value, Clock::time_point now) noexcept
     track.next = (track.next + 1) % remembered;
     track.count = std::min (track.count + 1, remembered);
     track.latest = value;
-    track.lastWrite = now;
+    track.lastSent = now;
 }
 
 bool EchoGuard::isEcho (int index, float value, Clock::time_point now) noexcept
@@ -36,7 +39,7 @@ bool EchoGuard::isEcho (int index, float value, Clock::time_point now) noexcept
         return true;
 
     const auto first = track.values.begin();
-    const bool ours = track.count > 0 && now - track.lastWrite <= settleTime
+    const bool ours = track.count > 0 && now - track.lastSent <= settleTime
                       && std::find (first, first + (std::ptrdiff_t) track.count, value) != first + (std::ptrdiff_t) track.count;
 
     // Our latest value coming back means the host has caught up: nothing older follows,

@@ -13,21 +13,21 @@ namespace dunskara::lv2
 // value the plug-in held when the host next looked, which during a drag is an older
 // one. Applied, such an echo would make the editor jump back. So, per parameter: while
 // the host holds a gesture of ours (touch given, release not yet) the host's values are
-// ignored, and after our last write the values we wrote are recognised as echoes for a
-// while. A value we never wrote, or one that comes after that while, is the host's own.
+// ignored, and after our last write or release the values we wrote are recognised as
+// echoes for a while. A value we never wrote, or one that comes after that while, is the host's own.
 // UI thread only.
 class EchoGuard final
 {
 public:
     using Clock = std::chrono::steady_clock;
 
-    // How long after our last write its echoes may still arrive.
+    // How long after our last write or release the echoes may still arrive.
     static constexpr std::chrono::milliseconds settleTime { 1000 };
     // How many of a parameter's latest writes are recognised.
     static constexpr std::size_t remembered = 64;
 
     // A gesture's begin or end went to the host.
-    void touched (int index, bool grabbed) noexcept;
+    void touched (int index, bool grabbed, Clock::time_point now) noexcept;
     // A value went to the host.
     void wrote (int index, float value, Clock::time_point now) noexcept;
 
@@ -41,7 +41,7 @@ private:
     struct Track
     {
         bool grabbed = false;
-        Clock::time_point lastWrite {};
+        Clock::time_point lastSent {}; // our last write or release
         std::array<float, remembered> values {};
         std::size_t count = 0, next = 0;
         float latest = 0.0f;

@@ -61,7 +61,7 @@ UiInstance::~UiInstance()
     deliverEditorEvents();
     for (int i = 0; i < params::numParameters; ++i)
         if (echoes.isGrabbed (i))
-            setTouch (i, false);
+            setTouch (i, false, EchoGuard::Clock::now());
 }
 
 //==============================================================================
@@ -102,9 +102,9 @@ void UiInstance::deliverEditorEvents() noexcept
         const auto index = (int) event.index;
         switch (event.kind)
         {
-            case EditorEventQueue::Kind::gestureBegin: setTouch (index, true); break;
+            case EditorEventQueue::Kind::gestureBegin: setTouch (index, true, now); break;
             case EditorEventQueue::Kind::value:        writeValue (index, (float) event.value, now); break;
-            case EditorEventQueue::Kind::gestureEnd:   setTouch (index, false); break;
+            case EditorEventQueue::Kind::gestureEnd:   setTouch (index, false, now); break;
         }
         undelivered[event.index].fetch_sub (1);
     }
@@ -121,18 +121,18 @@ void UiInstance::resendAfterDrop (EchoGuard::Clock::time_point now) noexcept
     {
         const bool grabbed = editorGrabbed[(std::size_t) i].load();
         if (grabbed && ! echoes.isGrabbed (i))
-            setTouch (i, true);
+            setTouch (i, true, now);
         writeValue (i, processor.getParameter (i), now);
         if (! grabbed && echoes.isGrabbed (i))
-            setTouch (i, false);
+            setTouch (i, false, now);
     }
 }
 
-void UiInstance::setTouch (int index, bool grabbed) noexcept
+void UiInstance::setTouch (int index, bool grabbed, EchoGuard::Clock::time_point now) noexcept
 {
     if (! params::isValidIndex (index) || echoes.isGrabbed (index) == grabbed)
         return;
-    echoes.touched (index, grabbed);
+    echoes.touched (index, grabbed, now);
     if (host.touch != nullptr && host.touch->touch != nullptr)
         host.touch->touch (host.touch->handle, parameterPort (index), grabbed);
 }

@@ -63,7 +63,7 @@ public:
 private:
     void deliverEditorEvents() noexcept;
     void resendAfterDrop (EchoGuard::Clock::time_point now) noexcept;
-    void setTouch (int index, bool grabbed) noexcept;
+    void setTouch (int index, bool grabbed, EchoGuard::Clock::time_point now) noexcept;
     void writeValue (int index, float value, EchoGuard::Clock::time_point now) noexcept;
 
     // JUCE's listener calls, on the message thread.

@@ -9,7 +9,7 @@ packages=(
   libasound2-dev libfreetype-dev libpng-dev libjpeg-dev zlib1g-dev libflac-dev
   libx11-dev libxext-dev libxinerama-dev libxrandr-dev libxcursor-dev libgl-dev libxtst-dev
   libcurl4-gnutls-dev libgtk-3-dev
-  lv2-dev lilv-utils liblilv-dev
+  lv2-dev lilv-utils liblilv-dev sordi
   libexpat1-dev
   libebur128-dev
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -3,7 +3,6 @@
 #include "lv2/atom/atom.h"
 #include "lv2/buf-size/buf-size.h"
 
-#include <cmath>
 #include <cstring>
 
 namespace dunskara::lv2
@@ -34,59 +33,21 @@ const void* findFeature (const LV2_Feature* const* features, const char* uri) no
     return nullptr;
 }
 
-HostFeatures::HostFeatures (const LV2_Feature* const* hostFeatures)
+HostFeatures::HostFeatures (const LV2_Feature* const* hostFeatures) noexcept
 {
     uridMap = static_cast<const LV2_URID_Map*> (findFeature (hostFeatures, LV2_URID__map));
-    const auto* hostOptions = static_cast<const LV2_Options_Option*> (findFeature (hostFeatures, LV2_OPTIONS__options));
 
-    if (hostFeatures != nullptr)
-        for (std::size_t i = 0; i < maxListEntries && hostFeatures[i] != nullptr; ++i)
-            if (hostFeatures[i]->URI != nullptr)
-                features.push_back (*hostFeatures[i]);
-
-    // Without a URID map neither JUCE nor we can read the options; JUCE then declines.
-    if (uridMap == nullptr || uridMap->map == nullptr)
-    {
+    if (uridMap != nullptr && uridMap->map == nullptr)
         uridMap = nullptr;
-    }
-    else
-    {
-        const auto hostLength = readHostBlockLength (hostOptions);
-        if (hostLength > 0)
-            blockLengthValue = static_cast<int32_t> (hostLength < maxBlockLength ? hostLength : maxBlockLength);
 
-        const auto key = uridMap->map (uridMap->handle, LV2_BUF_SIZE__maxBlockLength);
+    if (uridMap == nullptr)
+        return;
 
-        if (hostOptions != nullptr)
-            for (std::size_t i = 0; i < maxListEntries && hostOptions[i].value != nullptr; ++i)
-                if (hostOptions[i].key != key)
-                    options.push_back (hostOptions[i]);
+    const auto* hostOptions = static_cast<const LV2_Options_Option*> (findFeature (hostFeatures, LV2_OPTIONS__options));
+    const auto hostLength = readHostBlockLength (hostOptions);
 
-        options.push_back ({ LV2_OPTIONS_INSTANCE, 0, key, sizeof (int32_t),
-                             uridMap->map (uridMap->handle, LV2_ATOM__Int), &blockLengthValue });
-        options.push_back ({ LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr });
-
-        bool haveOptions = false, haveBoundedLength = false;
-
-        for (auto& feature : features)
-        {
-            if (std::strcmp (feature.URI, LV2_OPTIONS__options) == 0)
-            {
-                feature.data = options.data();
-                haveOptions = true;
-            }
-            haveBoundedLength = haveBoundedLength || std::strcmp (feature.URI, LV2_BUF_SIZE__boundedBlockLength) == 0;
-        }
-
-        if (! haveOptions)
-            features.push_back ({ LV2_OPTIONS__options, options.data() });
-        if (! haveBoundedLength)
-            features.push_back ({ LV2_BUF_SIZE__boundedBlockLength, nullptr });
-    }
-
-    for (const auto& feature : features)
-        pointers.push_back (&feature);
-    pointers.push_back (nullptr);
+    if (hostLength > 0)
+        length = static_cast<uint32_t> (hostLength < maxBlockLength ? hostLength : maxBlockLength);
 }
 
 // The host's maxBlockLength as a number of frames, or 0 when absent or unreadable.

@@ -13,6 +13,11 @@ using format::EditorEventQueue;
 using format::EditorWindow;
 using format::JuceRuntime;
 
+namespace
+{
+    constexpr std::uint64_t bit (int index) noexcept { return std::uint64_t { 1 } << index; }
+}
+
 UiInstance::UiInstance (VarnocAudioProcessor& processorToShow, const UiHost& hostToUse, unsigned long parentWindow, double scale)
     : processor (processorToShow), host (hostToUse)
 {
@@ -78,7 +83,7 @@ void UiInstance::portEvent (std::uint32_t port, std::uint32_t size, std::uint32_
     value = juce::jlimit (0.0f, 1.0f, value);
 
     // While the host has not heard all the editor has said, whatever it sends is older.
-    if (editorEventsDropped.load() || undelivered[(std::size_t) index].load() != 0
+    if (undelivered[(std::size_t) index].load() != 0 || (droppedParameters.load() & bit (index)) != 0
         || echoes.isEcho (index, value, EchoGuard::Clock::now()))
         return;
 
@@ -109,16 +114,18 @@ void UiInstance::deliverEditorEvents() noexcept
         undelivered[event.index].fetch_sub (1);
     }
 
-    if (editorEventsDropped.exchange (false))
-        resendAfterDrop (now);
+    if (const auto dropped = droppedParameters.exchange (0); dropped != 0)
+        resendDropped (dropped, now);
 }
 
-// Events were lost on a full queue: the host gets every current value, with its touch
-// state brought in line with the editor's gestures.
-void UiInstance::resendAfterDrop (EchoGuard::Clock::time_point now) noexcept
+// Events were lost on a full queue: the host gets those parameters' current values,
+// with its touch state brought in line with the editor's gestures.
+void UiInstance::resendDropped (std::uint64_t parameters, EchoGuard::Clock::time_point now) noexcept
 {
     for (int i = 0; i < params::numParameters; ++i)
     {
+        if ((parameters & bit (i)) == 0)
+            continue;
         const bool grabbed = editorGrabbed[(std::size_t) i].load();
         if (grabbed && ! echoes.isGrabbed (i))
             setTouch (i, true, now);
@@ -156,7 +163,7 @@ void UiInstance::queueEditorEvent (EditorEventQueue::Kind kind, int index, doubl
     count.fetch_add (1);
     if (! editorEvents.push ({ kind, (std::uint32_t) index, value }))
     {
-        editorEventsDropped = true;
+        droppedParameters.fetch_or (bit (index));
         count.fetch_sub (1);
     }
 }

@@ -62,7 +62,7 @@ public:
 
 private:
     void deliverEditorEvents() noexcept;
-    void resendAfterDrop (EchoGuard::Clock::time_point now) noexcept;
+    void resendDropped (std::uint64_t parameters, EchoGuard::Clock::time_point now) noexcept;
     void setTouch (int index, bool grabbed, EchoGuard::Clock::time_point now) noexcept;
     void writeValue (int index, float value, EchoGuard::Clock::time_point now) noexcept;
 
@@ -87,7 +87,8 @@ private:
     // host has heard the editor's), and whether the editor holds a gesture on it.
     std::array<std::atomic<std::uint32_t>, params::numParameters> undelivered {};
     std::array<std::atomic<bool>, params::numParameters> editorGrabbed {};
-    std::atomic<bool> editorEventsDropped { false }; // queue was full: resend every value
+    static_assert (params::numParameters <= 64, "one bit per parameter");
+    std::atomic<std::uint64_t> droppedParameters { 0 }; // bit i: an event of parameter i found the queue full
 
     EchoGuard echoes; // UI thread
 

@@ -668,6 +668,38 @@ TEST_F (Lv2Ui, ADragIsOneGestureEndingOnItsLastValue)
     EXPECT_EQ (processorValue (instance, 27), written.back());
 }
 
+TEST_F (Lv2Ui, AGestureLongerThanTheQueueStillEndsOnItsLastValue)
+{
+    auto* instance = newInstance();
+    ASSERT_NE (instance, nullptr);
+    auto& ui = openUi (instance, newParent());
+    ASSERT_NE (ui.handle, nullptr);
+
+    // Far more changes than the queue holds before the host's next idle call.
+    pointerTo (inputGainSliderX, inputGainSliderY);
+    button (true);
+    for (int i = 0; i < 1500; ++i)
+        XTestFakeMotionEvent (display, -1, inputGainSliderX + 1 + i % 2, inputGainSliderY, CurrentTime);
+    pointerTo (inputGainSliderX + 40, inputGainSliderY);
+    button (false);
+    pause (500);
+    ASSERT_TRUE (idleUntil (ui, [&] { return ui.host->hasCall (Call::release, mainInGainPort); }));
+    idleFor (ui, 100);
+
+    // One gesture, ending with the last value; no other port hears anything.
+    const auto calls = ui.host->callsFor (mainInGainPort);
+    EXPECT_EQ (calls.size(), ui.host->calls.size());
+    EXPECT_LT (calls.size(), 1500u) << "the queue never overflowed: this test tests nothing";
+    ASSERT_GE (calls.size(), 3u);
+    EXPECT_EQ (calls.front(), (Call { Call::grab, mainInGainPort, 0.0f }));
+    EXPECT_EQ (calls.back(), (Call { Call::release, mainInGainPort, 0.0f }));
+    const auto last = processorValue (instance, 27);
+    EXPECT_GT (last, 0.3f);
+    EXPECT_EQ (calls[calls.size() - 2], (Call { Call::write, mainInGainPort, last }));
+    for (size_t i = 1; i + 1 < calls.size(); ++i)
+        EXPECT_EQ (calls[i].kind, Call::write) << "call " << i;
+}
+
 TEST_F (Lv2Ui, HostValuesReachTheProcessorAndTheEditor)
 {
     auto* instance = newInstance();

@@ -6,6 +6,7 @@
 
 #include "formats/lv2/Lv2Instance.h"
 #include "formats/lv2/Lv2StateString.h"
+#include "plugin/ChunkReader.h"
 
 #include "lv2/state/state.h"
 
@@ -69,8 +70,20 @@ namespace
         return LV2_STATE_SUCCESS;
     }
 
-    // A whole state: the chunk's text, checked before it is decoded. The processor
-    // itself ignores a chunk it cannot use as a whole.
+    // Whether the processor takes this chunk as a whole: well framed and formed, with
+    // the root element of its own chunks. (It ignores any other; the host hears of it.)
+    bool isUsableChunk (VarnocAudioProcessor& processor, const juce::MemoryBlock& data)
+    {
+        const auto element = chunk::readChunk (data.getData(), data.getSize());
+        if (! element)
+            return false;
+        juce::MemoryBlock own;
+        processor.getStateInformation (own);
+        const auto ownElement = chunk::readChunk (own.getData(), own.getSize());
+        return ownElement && element->tag.equalsIgnoreCase (ownElement->tag);
+    }
+
+    // A whole state: the chunk's text, checked before it is decoded, and the chunk.
     LV2_State_Status restoreChunk (Instance& instance, const StateValue& state)
     {
         if (state.data == nullptr)
@@ -83,11 +96,12 @@ namespace
         if (! isWellFormedStateString (text, state.size))
             return LV2_STATE_ERR_UNKNOWN;
 
-        juce::MemoryBlock chunk;
-        if (! chunk.fromBase64Encoding (juce::String::fromUTF8 (text, static_cast<int> (std::strlen (text)))))
+        juce::MemoryBlock data;
+        if (! data.fromBase64Encoding (juce::String::fromUTF8 (text, static_cast<int> (std::strlen (text))))
+            || ! isUsableChunk (*instance.processor, data))
             return LV2_STATE_ERR_UNKNOWN;
 
-        instance.processor->setStateInformation (chunk.getData(), static_cast<int> (chunk.getSize()));
+        instance.processor->setStateInformation (data.getData(), static_cast<int> (data.getSize()));
         return LV2_STATE_SUCCESS;
     }
 

@@ -7,6 +7,7 @@
 #include "plugin/ParameterTable.h"
 #include "plugin/ProgramBank.h"
 
+#include <cctype>
 #include <charconv>
 #include <fstream>
 #include <iostream>

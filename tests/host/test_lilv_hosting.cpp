@@ -27,6 +27,32 @@ float defaultOf (uint32_t parameter)
     return parameter < 27 ? bandDefaults[parameter % 9] : globalDefaults[parameter - 27];
 }
 
+// JUCE's MemoryBlock text form of some bytes (see decodeJuceBase64).
+std::string encodeJuceBase64 (const std::string& bytes)
+{
+    static const char* const alphabet = ".ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+";
+    std::string text = std::to_string (bytes.size()) + ".";
+    const size_t numBits = bytes.size() * 8;
+
+    for (size_t bit = 0; bit < numBits; bit += 6)
+    {
+        unsigned value = 0;
+        for (size_t b = 0; b < 6 && bit + b < numBits; ++b)
+            value |= ((static_cast<unsigned char> (bytes[(bit + b) / 8]) >> ((bit + b) % 8)) & 1u) << b;
+        text += alphabet[value];
+    }
+
+    return text;
+}
+
+// A chunk in JUCE's binary framing around one element with this root tag.
+std::string chunkWithRoot (const std::string& tag)
+{
+    const std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n\n<" + tag + " pname0=\"x\"/>\n";
+    const uint32_t words[2] { 0x21324356u, static_cast<uint32_t> (xml.size() + 1) };
+    return std::string (reinterpret_cast<const char*> (words), sizeof (words)) + xml + std::string (1, '\0');
+}
+
 const std::set<std::string> switchSymbols { "limonoff_0", "limonoff_1", "limonoff_2", "chanonoff_0",
                                             "chanonoff_1", "chanonoff_2", "MainOnOff" };
 
@@ -504,6 +530,9 @@ TEST_F (LilvHosting, DamagedStateStringsChangeNothing)
         { "foreign character", text.substr (0, 40) + "!" + text.substr (41) },
         { "NUL inside", text.substr (0, 40) + std::string (1, '\0') + text.substr (41) },
         { "one character more", text + "A" }, { "bits past the end", "1.//" },
+        // Well-formed text around a chunk the plug-in cannot use: not XML, another root.
+        { "not a chunk", encodeJuceBase64 ("not a chunk at all") },
+        { "foreign root", encodeJuceBase64 (chunkWithRoot ("OTHERSETTINGS")) },
     };
 
     for (const auto& [what, value] : damaged)
@@ -526,9 +555,12 @@ TEST_F (LilvHosting, DamagedStateStringsChangeNothing)
     EXPECT_EQ (restoreValue (good, DUNSKARA_LV2_URI ":SomethingElse"), LV2_STATE_ERR_NO_PROPERTY);
     EXPECT_TRUE (savedChunk() == chunk) << "the state changed";
 
-    // The intact string still restores.
+    // The intact string still restores, and so does one made here around the plug-in's
+    // own root (which shows the two refused above failed for what they hold).
     EXPECT_EQ (restoreValue (good), LV2_STATE_SUCCESS);
     EXPECT_EQ (savedAttribute ("pg_floats05"), "1");
+    EXPECT_EQ (restoreValue (encodeJuceBase64 (chunkWithRoot ("MYPLUGINSETTINGS"))), LV2_STATE_SUCCESS);
+    EXPECT_EQ (savedAttribute ("pname0"), "x");
 
     const auto worst = runBlocksAndCompare (2, 1.0f);
     EXPECT_GE (worst, 0.0f) << "non-finite output";

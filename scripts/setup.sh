@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git ccache
   juce-modules-source
   libasound2-dev libfreetype-dev libpng-dev libjpeg-dev zlib1g-dev libflac-dev
-  libx11-dev libxext-dev libxinerama-dev libxrandr-dev libxcursor-dev libgl-dev
+  libx11-dev libxext-dev libxinerama-dev libxrandr-dev libxcursor-dev libgl-dev libxtst-dev
   libcurl4-gnutls-dev libgtk-3-dev
   lv2-dev lilv-utils liblilv-dev sordi
   libexpat1-dev

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "formats/common/EditorEventQueue.h"
+#include "formats/common/JuceRuntime.h"
+#include "formats/lv2/Lv2UiEchoGuard.h"
+#include "plugin/ParameterTable.h"
+
+#include <lv2/ui/ui.h>
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+class VarnocAudioProcessor;
+
+namespace dunskara::format { class EditorWindow; }
+
+namespace dunskara::lv2
+{
+// What the host offers the UI. touch and resize may be null.
+struct UiHost
+{
+    LV2UI_Write_Function write = nullptr;
+    LV2UI_Controller controller = nullptr;
+    const LV2UI_Touch* touch = nullptr;
+    const LV2UI_Resize* resize = nullptr;
+};
+
+// The editor of one plug-in instance, embedded into the host's X11 window.
+//
+// Threads: the host calls everything here on its UI thread; the editor lives on JUCE's
+// message thread (JuceRuntime) and the UI thread waits while it is made and deleted
+// there. The editor's gestures and values arrive on the message thread through the
+// processor's listener calls, travel through a lock-free queue, and go to the host in
+// idle(), as LV2 wants UI functions called on the UI thread only.
+class UiInstance final : private juce::AudioProcessorListener
+{
+public:
+    // Opens the editor; check isOpen(), and failure() for why not.
+    UiInstance (VarnocAudioProcessor& processorToShow, const UiHost& hostToUse, unsigned long parentWindow, double scale);
+    // Deletes the editor and hands the host what it has not heard yet (a drag cut short
+    // by closing still ends with its last value and its release).
+    ~UiInstance() override;
+
+    bool isOpen() const noexcept { return window != nullptr; }
+    const char* failure() const noexcept { return failureText; }
+
+    // The X11 window the editor draws in, and its size in pixels.
+    LV2UI_Widget widget() const noexcept { return nativeWindow; }
+    int getWidth() const noexcept { return width; }
+    int getHeight() const noexcept { return height; }
+
+    // A port's value from the host: for a parameter's port, the processor takes it and
+    // the editor shows it at its next look; echoes of our own writes are left alone.
+    void portEvent (std::uint32_t port, std::uint32_t size, std::uint32_t format, const void* buffer) noexcept;
+
+    // The host's idle call: hands over the editor's gestures and values. 0: still open.
+    int idle() noexcept;
+
+private:
+    void deliverEditorEvents() noexcept;
+    void resendDropped (std::uint64_t parameters, EchoGuard::Clock::time_point now) noexcept;
+    void setTouch (int index, bool grabbed, EchoGuard::Clock::time_point now) noexcept;
+    void writeValue (int index, float value, EchoGuard::Clock::time_point now) noexcept;
+
+    // JUCE's listener calls, on the message thread.
+    void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value) override;
+    void audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int index) override;
+    void audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int index) override;
+    void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {} // the editor polls
+    void queueEditorEvent (format::EditorEventQueue::Kind kind, int index, double value);
+
+    VarnocAudioProcessor& processor;
+    const UiHost host;
+    juce::SharedResourcePointer<format::JuceRuntime> runtime;
+
+    std::unique_ptr<format::EditorWindow> window; // made and deleted on the message thread
+    LV2UI_Widget nativeWindow = nullptr;
+    int width = 0, height = 0;
+    const char* failureText = nullptr;
+
+    format::EditorEventQueue editorEvents;
+    // Per parameter: events queued and not yet delivered (host values wait until the
+    // host has heard the editor's), and whether the editor holds a gesture on it.
+    std::array<std::atomic<std::uint32_t>, params::numParameters> undelivered {};
+    std::array<std::atomic<bool>, params::numParameters> editorGrabbed {};
+    static_assert (params::numParameters <= 64, "one bit per parameter");
+    std::atomic<std::uint64_t> droppedParameters { 0 }; // bit i: an event of parameter i found the queue full
+
+    EchoGuard echoes; // UI thread
+
+    JUCE_DECLARE_NON_COPYABLE (UiInstance)
+};
+} // namespace dunskara::lv2

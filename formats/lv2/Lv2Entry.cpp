@@ -56,6 +56,12 @@ VarnocAudioProcessor* processorOfInstance (void* instanceHandle) noexcept
     return instance != nullptr ? instance->processor.get() : nullptr;
 }
 
+const std::atomic<float>* portValuesSeenByInstance (void* instanceHandle) noexcept
+{
+    auto* instance = Instance::from (instanceHandle);
+    return instance != nullptr ? instance->seenValues : nullptr;
+}
+
 namespace
 {
     constexpr double maxSampleRate = 1.0e7;

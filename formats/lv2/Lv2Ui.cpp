@@ -100,7 +100,8 @@ namespace
 
         const auto* access = feature (features, LV2_INSTANCE_ACCESS_URI);
         auto* processor = access != nullptr ? processorOfInstance (access->data) : nullptr;
-        if (processor == nullptr)
+        const auto* seenPortValues = access != nullptr ? portValuesSeenByInstance (access->data) : nullptr;
+        if (processor == nullptr || seenPortValues == nullptr)
             return fail ("the host offers no access to the plug-in instance (instance-access)");
 
         UiHost host;
@@ -111,7 +112,7 @@ namespace
 
         try
         {
-            auto ui = std::make_unique<UiInstance> (*processor, host, reinterpret_cast<unsigned long> (parent->data),
+            auto ui = std::make_unique<UiInstance> (*processor, seenPortValues, host, reinterpret_cast<unsigned long> (parent->data),
                                                     scaleFactor (features));
             if (! ui->isOpen())
                 return fail (ui->failure());

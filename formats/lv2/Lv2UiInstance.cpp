@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace dunskara::lv2
 {
@@ -18,9 +19,12 @@ namespace
     constexpr std::uint64_t bit (int index) noexcept { return std::uint64_t { 1 } << index; }
 }
 
-UiInstance::UiInstance (VarnocAudioProcessor& processorToShow, const UiHost& hostToUse, unsigned long parentWindow, double scale)
-    : processor (processorToShow), host (hostToUse)
+UiInstance::UiInstance (VarnocAudioProcessor& processorToShow, const std::atomic<float>* seenValues,
+                        const UiHost& hostToUse, unsigned long parentWindow, double scale)
+    : processor (processorToShow), seenPortValues (seenValues), host (hostToUse)
 {
+    hostValues.fill (std::numeric_limits<float>::quiet_NaN());
+
     JuceRuntime::callOnMessageThread ([this, parentWindow, scale]
     {
         // The processor owns one editor at a time.
@@ -76,16 +80,27 @@ void UiInstance::portEvent (std::uint32_t port, std::uint32_t size, std::uint32_
     if (index < 0 || format != 0 || size != sizeof (float) || buffer == nullptr)
         return;
 
-    float value = 0.0f;
-    std::memcpy (&value, buffer, sizeof (value));
-    if (! std::isfinite (value))
+    float portValue = 0.0f;
+    std::memcpy (&portValue, buffer, sizeof (portValue));
+    if (! std::isfinite (portValue))
         return;
-    value = juce::jlimit (0.0f, 1.0f, value);
+    const float value = juce::jlimit (0.0f, 1.0f, portValue);
+    hostValues[(std::size_t) index] = value;
 
     // While the host has not heard all the editor has said, whatever it sends is older.
+    const auto now = EchoGuard::Clock::now();
     if (undelivered[(std::size_t) index].load() != 0 || (droppedParameters.load() & bit (index)) != 0
-        || echoes.isEcho (index, value, EchoGuard::Clock::now()))
+        || echoes.isEcho (index, value, now))
         return;
+
+    // Seen by the plug-in already, so not news: a restored session or a preset whose
+    // program holds other values than the host's controls. The host learns them.
+    if (portValue == seenPortValues[index].load (std::memory_order_relaxed))
+    {
+        if (const float current = processor.getParameter (index); current != value && ! echoes.isGrabbed (index))
+            writeValue (index, current, now);
+        return;
+    }
 
     processor.setParameter (index, value);
 }
@@ -93,7 +108,22 @@ void UiInstance::portEvent (std::uint32_t port, std::uint32_t size, std::uint32_
 int UiInstance::idle() noexcept
 {
     deliverEditorEvents();
+    if (valuesReplaced.exchange (false))
+        sendReplacedValues (EchoGuard::Clock::now());
     return 0;
+}
+
+// Control ports belong to the host: after a program change or a restore it holds the old
+// values until told, and would show them (and save them with its session).
+void UiInstance::sendReplacedValues (EchoGuard::Clock::time_point now) noexcept
+{
+    for (int i = 0; i < params::numParameters; ++i)
+    {
+        if (undelivered[(std::size_t) i].load() != 0 || echoes.isGrabbed (i))
+            continue;
+        if (const float current = processor.getParameter (i); current != hostValues[(std::size_t) i])
+            writeValue (i, current, now);
+    }
 }
 
 //==============================================================================
@@ -150,6 +180,7 @@ void UiInstance::writeValue (int index, float value, EchoGuard::Clock::time_poin
         return;
     value = std::isfinite (value) ? juce::jlimit (0.0f, 1.0f, value) : params::defaultValue (index);
     host.write (host.controller, parameterPort (index), sizeof (float), 0, &value);
+    hostValues[(std::size_t) index] = value;
     echoes.wrote (index, value, now);
 }
 
@@ -171,6 +202,12 @@ void UiInstance::queueEditorEvent (EditorEventQueue::Kind kind, int index, doubl
 void UiInstance::audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value)
 {
     queueEditorEvent (EditorEventQueue::Kind::value, index, value);
+}
+
+void UiInstance::audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails& details)
+{
+    if (details.programChanged)
+        valuesReplaced = true;
 }
 
 void UiInstance::audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int index)

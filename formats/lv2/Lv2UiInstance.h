@@ -40,7 +40,8 @@ class UiInstance final : private juce::AudioProcessorListener
 {
 public:
     // Opens the editor; check isOpen(), and failure() for why not.
-    UiInstance (VarnocAudioProcessor& processorToShow, const UiHost& hostToUse, unsigned long parentWindow, double scale);
+    UiInstance (VarnocAudioProcessor& processorToShow, const std::atomic<float>* seenPortValues,
+                const UiHost& hostToUse, unsigned long parentWindow, double scale);
     // Deletes the editor and hands the host what it has not heard yet (a drag cut short
     // by closing still ends with its last value and its release).
     ~UiInstance() override;
@@ -54,10 +55,13 @@ public:
     int getHeight() const noexcept { return height; }
 
     // A port's value from the host: for a parameter's port, the processor takes it and
-    // the editor shows it at its next look; echoes of our own writes are left alone.
+    // the editor shows it at its next look; echoes of our own writes are left alone. A
+    // value the plug-in has already seen on its port is older than the processor's own
+    // (a restore or a program change passed it by): the host is told the processor's.
     void portEvent (std::uint32_t port, std::uint32_t size, std::uint32_t format, const void* buffer) noexcept;
 
-    // The host's idle call: hands over the editor's gestures and values. 0: still open.
+    // The host's idle call: hands over the editor's gestures and values, and after a
+    // program change or a restore every value the host does not hold yet. 0: still open.
     int idle() noexcept;
 
 private:
@@ -65,15 +69,19 @@ private:
     void resendDropped (std::uint64_t parameters, EchoGuard::Clock::time_point now) noexcept;
     void setTouch (int index, bool grabbed, EchoGuard::Clock::time_point now) noexcept;
     void writeValue (int index, float value, EchoGuard::Clock::time_point now) noexcept;
+    void sendReplacedValues (EchoGuard::Clock::time_point now) noexcept;
 
     // JUCE's listener calls, on the message thread.
     void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value) override;
     void audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int index) override;
     void audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int index) override;
-    void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {} // the editor polls
+    // A program change or a restore, on any thread: the editor polls for it, the host
+    // hears the values at the next idle.
+    void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails& details) override;
     void queueEditorEvent (format::EditorEventQueue::Kind kind, int index, double value);
 
     VarnocAudioProcessor& processor;
+    const std::atomic<float>* const seenPortValues; // [numParameters], the plug-in's
     const UiHost host;
     juce::SharedResourcePointer<format::JuceRuntime> runtime;
 
@@ -90,7 +98,12 @@ private:
     static_assert (params::numParameters <= 64, "one bit per parameter");
     std::atomic<std::uint64_t> droppedParameters { 0 }; // bit i: an event of parameter i found the queue full
 
-    EchoGuard echoes; // UI thread
+    std::atomic<bool> valuesReplaced { false };
+
+    // UI thread: the value the host holds on each parameter's port, as far as we know
+    // (NaN: not known), from its port events and our writes.
+    std::array<float, params::numParameters> hostValues;
+    EchoGuard echoes;
 
     JUCE_DECLARE_NON_COPYABLE (UiInstance)
 };

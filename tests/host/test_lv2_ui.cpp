@@ -201,6 +201,8 @@ protected:
 
         mainInGainPort = portOf ("MainInGain");
         mainOnOffPort = portOf ("MainOnOff");
+        firstParameterPort = portOf ("attack_0");
+        ASSERT_EQ (mainInGainPort, firstParameterPort + 27) << "the parameters' ports follow their indices";
         ASSERT_NE (mainInGainPort, noPort);
         ASSERT_NE (mainOnOffPort, noPort);
     }
@@ -487,6 +489,59 @@ protected:
         return values.empty() ? std::numeric_limits<float>::quiet_NaN() : values[(size_t) index];
     }
 
+    // The plug-in's saved state (key, value, type per property), and a restore of it.
+    struct SavedProperty { uint32_t key; std::string value; uint32_t type; };
+    using SavedState = std::vector<SavedProperty>;
+
+    const LV2_State_Interface* stateOf (LilvInstance* instance)
+    {
+        return static_cast<const LV2_State_Interface*> (lilv_instance_get_extension_data (instance, LV2_STATE__interface));
+    }
+
+    SavedState saveState (LilvInstance* instance)
+    {
+        SavedState saved;
+        const auto store = [] (LV2_State_Handle h, uint32_t key, const void* value, size_t size, uint32_t type, uint32_t)
+        {
+            static_cast<SavedState*> (h)->push_back ({ key, std::string (static_cast<const char*> (value), size), type });
+            return LV2_STATE_SUCCESS;
+        };
+        const LV2_Feature mapFeature { LV2_URID__map, &uridMap };
+        const LV2_Feature* features[] { &mapFeature, nullptr };
+        EXPECT_EQ (stateOf (instance)->save (lilv_instance_get_handle (instance), store, &saved, LV2_STATE_IS_POD, features),
+                   LV2_STATE_SUCCESS);
+        return saved;
+    }
+
+    void restoreState (LilvInstance* instance, SavedState& saved)
+    {
+        const auto retrieve = [] (LV2_State_Handle h, uint32_t key, size_t* size, uint32_t* type, uint32_t* flags) -> const void*
+        {
+            for (const auto& p : *static_cast<SavedState*> (h))
+                if (p.key == key)
+                {
+                    *size = p.value.size();
+                    *type = p.type;
+                    *flags = LV2_STATE_IS_POD;
+                    return p.value.data();
+                }
+            return nullptr;
+        };
+        const LV2_Feature mapFeature { LV2_URID__map, &uridMap };
+        const LV2_Feature* features[] { &mapFeature, nullptr };
+        EXPECT_EQ (stateOf (instance)->restore (lilv_instance_get_handle (instance), retrieve, &saved, 0, features),
+                   LV2_STATE_SUCCESS);
+    }
+
+    // Connects a control buffer to every parameter port and runs one block: the plug-in
+    // has then seen the host's values.
+    void connectParameterPorts (LilvInstance* instance, std::vector<float>& ports)
+    {
+        for (uint32_t i = 0; i < (uint32_t) ports.size(); ++i)
+            lilv_instance_connect_port (instance, firstParameterPort + i, &ports[i]);
+        lilv_instance_run (instance, 64);
+    }
+
     // Windows inside `parent` as the X server sees them.
     unsigned int childWindows (Window parent)
     {
@@ -529,7 +584,7 @@ protected:
     std::vector<LilvInstance*> instances;
     std::deque<OpenUi> uis; // references to its elements stay valid
     HostSide* logHost = nullptr; // whose log lines the log feature collects
-    uint32_t mainInGainPort = 0, mainOnOffPort = 0;
+    uint32_t mainInGainPort = 0, mainOnOffPort = 0, firstParameterPort = 0;
 
     std::map<std::string, LV2_URID> urids;
     LV2_URID_Map uridMap { this, [] (LV2_URID_Map_Handle h, const char* uri) { return static_cast<Lv2Ui*> (h)->map (uri); } };
@@ -865,4 +920,48 @@ TEST_F (Lv2Ui, TwoInstancesEachHearOnlyTheirOwnEditor)
     closeUi (firstUi);
     EXPECT_EQ (idle (secondUi), 0);
     closeUi (secondUi);
+}
+
+// Control ports belong to the host, which keeps its values when a restore or a preset's
+// program gives the plug-in others: the open UI tells it the plug-in's.
+TEST_F (Lv2Ui, TheHostLearnsValuesThatARestoreReplaced)
+{
+    auto* instance = newInstance();
+    ASSERT_NE (instance, nullptr);
+    auto ports = processorValues (instance);
+    ASSERT_EQ (ports.size(), 35u);
+    const float defaultInputGain = ports[27];
+    ports[27] = 0.8f;
+    connectParameterPorts (instance, ports);
+    ASSERT_EQ (processorValue (instance, 27), 0.8f);
+    auto saved = saveState (instance);
+
+    // The session reopens with its ports at other values (an earlier build had no
+    // ports; a preset sets them to its program's first values).
+    ports[27] = defaultInputGain;
+    lilv_instance_run (instance, 64);
+    restoreState (instance, saved);
+    lilv_instance_run (instance, 64);
+    EXPECT_EQ (processorValue (instance, 27), 0.8f) << "ports the host did not change leave the restore alone";
+
+    auto& ui = openUi (instance, newParent());
+    ASSERT_NE (ui.handle, nullptr);
+    for (uint32_t i = 0; i < 35; ++i)
+        portEvent (ui, firstParameterPort + i, ports[i]);
+    EXPECT_EQ (processorValue (instance, 27), 0.8f) << "the host's stale value must not undo the restore";
+    EXPECT_EQ (ui.host->calls, (std::vector<Call> { { Call::write, firstParameterPort + 27, 0.8f } }));
+
+    // While open: a restore on another thread replaces values; the next idle sends those
+    // the host does not hold, without touching.
+    ui.host->calls.clear();
+    portEvent (ui, firstParameterPort + 27, 0.8f); // the host's echo
+    ports[27] = 0.8f;
+    ports[5] = 0.3f;
+    lilv_instance_run (instance, 64);
+    portEvent (ui, firstParameterPort + 5, 0.3f); // seen by the plug-in already: no news
+    ASSERT_TRUE (ui.host->calls.empty());
+    std::thread ([&] { restoreState (instance, saved); }).join();
+    EXPECT_TRUE (idleUntil (ui, [&] { return ! ui.host->calls.empty(); }));
+    idleFor (ui, 50);
+    EXPECT_EQ (ui.host->calls, (std::vector<Call> { { Call::write, firstParameterPort + 5, processorValue (instance, 5) } }));
 }

@@ -17,7 +17,8 @@ local folder  = os.getenv ("DUNSKARA_SESSION") or "/tmp/dunskara-ardour-check"
 local program = os.getenv ("DUNSKARA_PROGRAM") or "user4"
 local phase   = os.getenv ("DUNSKARA_PHASE") or "create"
 local session_name = "dunskara-check"
-local changed_name, changed_value = "gain_1", 0.1 -- set while `program` is chosen
+-- set while `program` is chosen; VST2 and VST3 label it by its name, LV2 by its port's name
+local changed_labels, changed_value = { ["gain_1"] = true, ["Mid band gain"] = true }, 0.1
 
 local types = { VST2 = ARDOUR.PluginType.LXVST, VST3 = ARDOUR.PluginType.VST3, LV2 = ARDOUR.PluginType.LV2 }
 local plugin_type = assert (types[format], "DUNSKARA_FORMAT must be VST2, VST3 or LV2")
@@ -49,9 +50,9 @@ local function controls (plugin)
 	return list
 end
 
-local function index_of (plugin, name)
+local function index_of (plugin, labels)
 	for _, c in ipairs (controls (plugin)) do
-		if plugin:parameter_label (c.port) == name and plugin:parameter_is_input (c.port) then return c.nth end
+		if labels[plugin:parameter_label (c.port)] and plugin:parameter_is_input (c.port) then return c.nth end
 	end
 	return nil
 end
@@ -111,9 +112,9 @@ end
 
 local function show_changed (proc, when)
 	local plugin = proc:to_insert ():plugin (0)
-	local j = index_of (plugin, changed_name)
+	local j = index_of (plugin, changed_labels)
 	if j then
-		print (string.format ("== %s: %s = %.6g", when, changed_name, ARDOUR.LuaAPI.get_processor_param (proc, j, true)))
+		print (string.format ("== %s: %s = %.6g", when, "gain_1", ARDOUR.LuaAPI.get_processor_param (proc, j, true)))
 	end
 end
 
@@ -146,7 +147,7 @@ print_presets (proc)
 choose (proc, program)
 run_a_little ()
 local plugin = proc:to_insert ():plugin (0)
-local j = index_of (plugin, changed_name)
+local j = index_of (plugin, changed_labels)
 if j then
 	ARDOUR.LuaAPI.set_processor_param (proc, j, changed_value)
 	run_a_little ()

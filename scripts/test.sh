@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: once in a release build (unit tests, the tests
 # that load the built VST2, VST3 and LV2 plug-ins, the renderer's tests), once more
-# with AddressSanitizer and UndefinedBehaviorSanitizer (unit tests, the VST2 and CLAP
-# plug-ins with their host tests), and the unit tests once more with ThreadSanitizer, the thread
+# with AddressSanitizer and UndefinedBehaviorSanitizer (unit tests, the VST2, LV2 and
+# CLAP plug-ins with their host tests), and the unit tests once more with ThreadSanitizer, the thread
 # stress test running longer there.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
@@ -15,10 +15,10 @@ cmake --build "$root/build" -j"$jobs"
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-# Of the plug-in formats only VST2 (and CLAP, which every plug-in build has) is built
-# here, so that their entry layers and the wrapper behind them run under the sanitizers
-# too, loaded by the sanitized test hosts.
-configure "$root/build-sanitize" -DDUNSKARA_SANITIZE=ON -DDUNSKARA_PLUGINS=ON -DDUNSKARA_FORMATS=VST \
+# Of the plug-in formats only VST2, LV2 (our own layer) and CLAP (which every plug-in
+# build has) are built here, so that their entry layers and the wrapper behind them run
+# under the sanitizers too, loaded by the sanitized test hosts.
+configure "$root/build-sanitize" -DDUNSKARA_SANITIZE=ON -DDUNSKARA_PLUGINS=ON "-DDUNSKARA_FORMATS=VST;LV2" \
   -DDUNSKARA_BENCH=OFF -DDUNSKARA_TOOLS=OFF
 cmake --build "$root/build-sanitize" -j"$jobs"
 (cd "$root/build-sanitize" && ctest --output-on-failure --no-tests=error -j"$jobs")

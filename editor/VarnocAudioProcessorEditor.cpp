@@ -54,6 +54,10 @@ VarnocAudioProcessorEditor::VarnocAudioProcessorEditor (VarnocAudioProcessor& pr
     // The low handle starts on top, so that its label is not hidden under the high
     // one; afterwards the handle last pressed is on top.
     lowFrequencySelector->bringAboveOtherHandles();
+    // Their readouts above both handles, so that neither handle hides the other's.
+    addAndMakeVisible (lowFrequencySelector->getReadout());
+    addAndMakeVisible (highFrequencySelector->getReadout());
+    placeCrossoverReadouts();
 
     // Placeholder texts; the refresh below replaces them before the window shows.
     const auto addLabel = [this] (const char* text, juce::uint32 colour)
@@ -167,6 +171,22 @@ void VarnocAudioProcessorEditor::resized()
     inputGainLabel->setBounds (skinlayout::inputLabel);
     makeUpGainLabel->setBounds (skinlayout::makeUpLabel);
     finalMixLabel->setBounds (skinlayout::finalMixLabel);
+}
+
+void VarnocAudioProcessorEditor::childBoundsChanged (juce::Component* child)
+{
+    if (child != nullptr && (child == lowFrequencySelector.get() || child == highFrequencySelector.get()))
+        placeCrossoverReadouts();
+}
+
+void VarnocAudioProcessorEditor::placeCrossoverReadouts()
+{
+    if (lowFrequencySelector == nullptr || highFrequencySelector == nullptr)
+        return;
+
+    const auto shifts = crossoverFlagShifts (lowFrequencySelector->getX(), highFrequencySelector->getX());
+    lowFrequencySelector->setReadoutShift (shifts.low);
+    highFrequencySelector->setReadoutShift (shifts.high);
 }
 
 //==============================================================================

@@ -41,6 +41,8 @@ public:
 
     void paint (juce::Graphics& g) override;
     void resized() override;
+    // A crossover handle moved: its readout and the other's step aside if they meet.
+    void childBoundsChanged (juce::Component* child) override;
 
     // The crossover handles.
     void changeListenerCallback (juce::ChangeBroadcaster* source) override;
@@ -95,6 +97,7 @@ private:
     // A value typed into a global label: set the slider and report as a user change.
     void typedValueEntered (int index, float v);
     void writeToSignalChain (int index);
+    void placeCrossoverReadouts();
     void timerCallback() override;
 
     std::unique_ptr<ImageSlider> makeGlobalSlider (int index, const juce::Image& thumb, juce::Rectangle<int> bounds);

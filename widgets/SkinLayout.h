@@ -145,6 +145,32 @@ inline int crossoverOffset (float v)
     return offset;
 }
 
+// The handle art is a flag holding the readout (rows above handleFlagHeight) over a
+// pointer and a grip. The two flags step aside from each other when the handles come
+// closer than a flag's width: pushed apart evenly, in the order of their pointers (the
+// low handle's on the left when they coincide) and kept within the track's reach, so
+// that both readouts stay whole, apart and within reach of the pointer. Returns the
+// shift of each flag from its own handle.
+constexpr int handleFlagHeight = 32;
+
+struct FlagShifts { int low = 0, high = 0; };
+
+inline FlagShifts crossoverFlagShifts (int lowHandleX, int highHandleX)
+{
+    const int apart = handleWidth;
+    const bool lowOnLeft = lowHandleX <= highHandleX;
+    const int left = lowOnLeft ? lowHandleX : highHandleX;
+    const int right = lowOnLeft ? highHandleX : lowHandleX;
+    if (right - left >= apart)
+        return {};
+
+    const int minX = crossoverTrackStart, maxX = crossoverTrackStart + crossoverTrackLength;
+    const int leftFlag = juce::jlimit (minX, maxX - apart, (left + right - apart) / 2);
+    const int rightFlag = leftFlag + apart;
+    return lowOnLeft ? FlagShifts { leftFlag - lowHandleX, rightFlag - highHandleX }
+                     : FlagShifts { rightFlag - lowHandleX, leftFlag - highHandleX };
+}
+
 inline double crossoverValueForHz (double hz) { return params::readoutInverse (params::Readout::crossoverHertz, hz); }
 
 // Needle meters: 101 frames of 135 x 83; frame trunc (frames * x) with x = scale *

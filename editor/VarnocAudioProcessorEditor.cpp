@@ -289,10 +289,19 @@ void VarnocAudioProcessorEditor::changeListenerCallback (juce::ChangeBroadcaster
 
 void VarnocAudioProcessorEditor::timerCallback()
 {
-    refreshIfChanged();
+    pollForChanges();
 }
 
-void VarnocAudioProcessorEditor::refreshIfChanged()
+void VarnocAudioProcessorEditor::pollForChanges()
+{
+    const bool wasResting = quietPolls >= quietPollsBeforeRest;
+    quietPolls = refreshIfChanged() ? 0 : juce::jmin (quietPolls + 1, quietPollsBeforeRest);
+    const bool resting = quietPolls >= quietPollsBeforeRest;
+    if (resting != wasResting)
+        startTimer (resting ? restingPollIntervalMs : changePollIntervalMs);
+}
+
+bool VarnocAudioProcessorEditor::refreshIfChanged()
 {
     // The controls' own queued changes go first: a refresh must not put back a value
     // that the user has already moved on from.
@@ -302,8 +311,10 @@ void VarnocAudioProcessorEditor::refreshIfChanged()
     midBandPanel->deliverPendingChanges();
     highBandPanel->deliverPendingChanges();
 
-    if (owner().getChangeCount() != refreshedAtChange)
-        refreshFromProcessor();
+    if (owner().getChangeCount() == refreshedAtChange)
+        return false;
+    refreshFromProcessor();
+    return true;
 }
 
 void VarnocAudioProcessorEditor::refreshFromProcessor()

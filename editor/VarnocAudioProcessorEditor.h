@@ -59,12 +59,20 @@ public:
     // signal-chain values in line and refreshes the three band panels.
     void refreshFromProcessor();
 
-    // Refreshes when the processor's change count moved since the last refresh; the
-    // timer calls it.
-    void refreshIfChanged();
+    // Refreshes when the processor's change count moved since the last refresh, and
+    // says whether it did; the timer calls it.
+    bool refreshIfChanged();
 
-    // How often the change count is polled: fast enough to follow automation by eye.
+    // How often the change count is polled: fast enough to follow automation by eye,
+    // and, after a second without any change, slowly, so that an idle window wakes
+    // rarely; the first change seen brings the fast polling back.
     static constexpr int changePollIntervalMs = 30;
+    static constexpr int restingPollIntervalMs = 100;
+    static constexpr int quietPollsBeforeRest = 33;
+
+    // One poll of the timer: refreshIfChanged, then the polling speed for what it saw.
+    void pollForChanges();
+    int getPollIntervalMs() const noexcept { return getTimerInterval(); }
 
     EditorLookAndFeel& getEditorLookAndFeel() noexcept { return lookAndFeel; }
 
@@ -106,6 +114,7 @@ private:
     juce::Image backgroundImage;
     ParameterGestures gestures;
     std::uint32_t refreshedAtChange = 0;
+    int quietPolls = 0;
     // Outlive the children (deleted in the destructor body) that draw with them.
     juce::SharedResourcePointer<SkinTwins> twins;
     juce::SharedResourcePointer<SkinButtonLook> buttonLook;

@@ -440,3 +440,21 @@ TEST_F (EditorTest, AutomationProgramChangesAndRestoresAreNoGestures)
         EXPECT_TRUE (event.programChanged);
     }
 }
+
+TEST_F (EditorTest, AnIdleWindowPollsSlowlyAndSpeedsUpAtTheFirstChange)
+{
+    openEditor();
+    EXPECT_EQ (editor->getPollIntervalMs(), VarnocAudioProcessorEditor::changePollIntervalMs);
+
+    for (int poll = 1; poll < VarnocAudioProcessorEditor::quietPollsBeforeRest; ++poll)
+        editor->pollForChanges();
+    EXPECT_EQ (editor->getPollIntervalMs(), VarnocAudioProcessorEditor::changePollIntervalMs);
+    editor->pollForChanges();
+    EXPECT_EQ (editor->getPollIntervalMs(), VarnocAudioProcessorEditor::restingPollIntervalMs);
+
+    // Host automation: seen at the next poll, which speeds the polling up again.
+    processor.setParameter (params::finalMix, 0.25f);
+    editor->pollForChanges();
+    EXPECT_EQ (editor->finalMixLabel->getText(), "25.0%");
+    EXPECT_EQ (editor->getPollIntervalMs(), VarnocAudioProcessorEditor::changePollIntervalMs);
+}

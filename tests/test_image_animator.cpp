@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -180,5 +181,47 @@ TEST_F (ImageAnimatorTest, SettledNeedlesRequestNoMoreRepaints)
         processor.bandLevel[band][0] = 0.0f;
         tick (level, 5);
         EXPECT_GT (level.getRepaintRequestCount(), levelRequests);
+    }
+}
+
+TEST_F (ImageAnimatorTest, AnIdleMeterRestsAndWakesAtTheFirstNewValue)
+{
+    struct Row { int mode; std::function<void (float)> publish; };
+    const Row rows[] = {
+        { 0, [this] (float v) { processor.bandLevel[1][0] = v; } },
+        { 1, [this] (float v) { processor.bandDynamics[1]->meanGain = 1.0f - v; } },
+    };
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE (row.mode);
+        row.publish (0.3f);
+        imageAnimator meter (strip, &processor, frameHeight, row.mode, 1);
+        EXPECT_EQ (meter.getTimerInterval(), imageAnimator::tickIntervalMs);
+
+        // Audio running: a new reading on every tick keeps it ticking fast.
+        for (int t = 0; t < 300; ++t)
+        {
+            row.publish (0.3f + 0.001f * (float) (t % 7));
+            tick (meter, 1);
+            ASSERT_EQ (meter.getTimerInterval(), imageAnimator::tickIntervalMs) << t;
+        }
+
+        // Audio stopped: once the needle has settled it looks ten times less often...
+        int ticks = 0;
+        while (! meter.isResting() && ticks < 1000)
+            tick (meter, 1), ++ticks;
+        EXPECT_TRUE (meter.isResting());
+        EXPECT_EQ (meter.getTimerInterval(), imageAnimator::restingIntervalMs);
+        const int requests = meter.getRepaintRequestCount();
+        tick (meter, 100);
+        EXPECT_EQ (meter.getRepaintRequestCount(), requests);
+        EXPECT_EQ (meter.getTimerInterval(), imageAnimator::restingIntervalMs);
+
+        // ... and the first new reading brings it back at once.
+        row.publish (0.6f);
+        tick (meter, 1);
+        EXPECT_FALSE (meter.isResting());
+        EXPECT_EQ (meter.getTimerInterval(), imageAnimator::tickIntervalMs);
+        EXPECT_GT (meter.getRepaintRequestCount(), requests);
     }
 }

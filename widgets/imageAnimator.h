@@ -8,6 +8,9 @@ class VarnocAudioProcessor;
 
 // A needle meter: every 10 ms it reads one meter value of the processor, moves an
 // animated position toward it and shows the matching frame of a needle filmstrip.
+// While nothing changes (no audio: the meter value stands still and so does the
+// needle's frame) it rests, looking only every 100 ms, and wakes to 10 ms ticks at the
+// first new value; an idle window then costs next to nothing.
 //
 // Modes: 0 band level (eased), 1 and 3 gain reduction of the band's stage-1 dynamics
 // (direct), 2 keeps its target (eased), any other mode rests at 0 (direct).
@@ -37,6 +40,14 @@ public:
     // How many repaints the ticks have requested so far.
     int getRepaintRequestCount() const noexcept { return repaintRequests; }
 
+    static constexpr int tickIntervalMs = 10;
+    static constexpr int restingIntervalMs = 100;
+    // Ticks without a new meter value or frame before the meter rests: half a second,
+    // long enough for the needle's spring to come to a visible stop.
+    static constexpr int quietTicksBeforeRest = 50;
+
+    bool isResting() const noexcept { return quietTicks >= quietTicksBeforeRest; }
+
 private:
     void updateTarget();
     void movePosition();
@@ -57,6 +68,7 @@ private:
 
     int requestedFrame = -2;   // the frame last drawn or asked for; -2 before any
     int repaintRequests = 0;
+    int quietTicks = 0;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (imageAnimator)
 };

@@ -283,6 +283,14 @@ TEST_F (ReadoutGeometry, APressOnAReadoutDragsItsOwnHandleEvenWhenTheHandlesCoin
             EXPECT_NE (handle (i).getX(), before);
             EXPECT_EQ (processor.getParameter (index), handle (i).getValue());
             hostevents::expectGesturesOn (host.events, index);
+
+            // A click without moving opens this handle's edit field, in its readout.
+            auto& label = *handle (i).getValueLabel();
+            const auto onLabel = readout.getLocalPoint (&label, label.getLocalBounds().getCentre()).toFloat();
+            hostevents::drag (readout, onLabel, {});
+            EXPECT_NE (label.getCurrentTextEditor(), nullptr);
+            EXPECT_EQ (handle (1 - i).getValueLabel()->getCurrentTextEditor(), nullptr);
+            label.hideEditor (true);
         }
     }
 }

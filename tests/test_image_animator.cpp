@@ -104,7 +104,7 @@ TEST_F (ImageAnimatorTest, NeedleSettlesOnTheFrameOfItsSource)
         EXPECT_EQ (meter.getTarget(), c.target);
         EXPECT_NEAR (meter.getPosition(), c.target, 1e-6);
         EXPECT_EQ (frameShown (meter), c.frame);
-        EXPECT_TRUE (meter.isTimerRunning());
+        EXPECT_TRUE (meter.isTicking());
     }
 }
 
@@ -206,22 +206,44 @@ TEST_F (ImageAnimatorTest, AnIdleMeterRestsAndWakesAtTheFirstNewValue)
             ASSERT_EQ (meter.getTimerInterval(), imageAnimator::tickIntervalMs) << t;
         }
 
-        // Audio stopped: once the needle has settled it looks ten times less often...
+        // Audio stopped: once the needle has settled its own timer stops and the shared
+        // clock looks ten times less often...
         int ticks = 0;
         while (! meter.isResting() && ticks < 1000)
             tick (meter, 1), ++ticks;
         EXPECT_TRUE (meter.isResting());
-        EXPECT_EQ (meter.getTimerInterval(), imageAnimator::restingIntervalMs);
+        EXPECT_FALSE (meter.isTimerRunning());
+        EXPECT_TRUE (meter.isTicking());
         const int requests = meter.getRepaintRequestCount();
         tick (meter, 100);
         EXPECT_EQ (meter.getRepaintRequestCount(), requests);
-        EXPECT_EQ (meter.getTimerInterval(), imageAnimator::restingIntervalMs);
+        EXPECT_FALSE (meter.isTimerRunning());
 
-        // ... and the first new reading brings it back at once.
+        // ... and the first new reading brings its own 10 ms ticks back at once.
         row.publish (0.6f);
         tick (meter, 1);
         EXPECT_FALSE (meter.isResting());
+        EXPECT_TRUE (meter.isTimerRunning());
         EXPECT_EQ (meter.getTimerInterval(), imageAnimator::tickIntervalMs);
         EXPECT_GT (meter.getRepaintRequestCount(), requests);
     }
+}
+
+TEST_F (ImageAnimatorTest, RestingMetersAreWokenByTheSharedClock)
+{
+    processor.bandLevel[0][0] = 0.2f;
+    imageAnimator first (strip, &processor, frameHeight, 0, 0);
+    imageAnimator second (strip, &processor, frameHeight, 0, 0);
+    tick (first, 400);
+    tick (second, 400);
+    ASSERT_TRUE (first.isResting() && second.isResting());
+
+    // Only the clock ticks them now; a new level reaches both through it.
+    processor.bandLevel[0][0] = 0.4f;
+    const auto deadline = juce::Time::getMillisecondCounterHiRes() + 2000.0;
+    while ((first.isResting() || second.isResting()) && juce::Time::getMillisecondCounterHiRes() < deadline)
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
+    EXPECT_FALSE (first.isResting());
+    EXPECT_FALSE (second.isResting());
+    EXPECT_EQ (first.getTarget(), 0.4f);
 }

@@ -119,7 +119,7 @@ std::vector<Area> controlAreas (VarnocAudioProcessorEditor& editor)
                 areas.push_back ({ describe (*meter), inEditor (editor, *meter, solidBoundsOfFrames (strip, skinlayout::meterHeight, 0, skinlayout::highestNeedleFrame)) });
                 continue;
             }
-            if (auto* handle = dynamic_cast<fqSelector*> (child))
+            if (dynamic_cast<fqSelector*> (child) != nullptr)
             {
                 const auto art = skinparts::skinImage (skinimage::Id::crossover_handle);
                 const auto grip = solidBounds (art, art.getBounds().withTop (skinlayout::handleFlagHeight)).translated (0, skinlayout::handleFlagHeight);

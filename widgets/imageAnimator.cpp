@@ -21,6 +21,39 @@ bool isBandIndex (int band) noexcept
 }
 } // namespace
 
+// Ticks every resting meter of the process from one timer, so that resting meters
+// cost one wake-up of the message thread per period between them.
+class imageAnimator::RestingClock final : private juce::Timer
+{
+public:
+    ~RestingClock() override { stopTimer(); }
+
+    void add (imageAnimator& meter)
+    {
+        meters.addIfNotAlreadyThere (&meter);
+        if (! isTimerRunning())
+            startTimer (restingIntervalMs);
+    }
+
+    void remove (imageAnimator& meter)
+    {
+        meters.removeFirstMatchingValue (&meter);
+        if (meters.isEmpty())
+            stopTimer();
+    }
+
+private:
+    void timerCallback() override
+    {
+        // A tick may wake its meter, which then leaves the list.
+        const auto resting = meters;
+        for (auto* meter : resting)
+            meter->timerCallback();
+    }
+
+    juce::Array<imageAnimator*> meters;
+};
+
 imageAnimator::imageAnimator (juce::Image newStrip, VarnocAudioProcessor* sourceProcessor,
                               int newFrameHeight, int newMode, int newBand)
     : processor (sourceProcessor),
@@ -37,6 +70,8 @@ imageAnimator::imageAnimator (juce::Image newStrip, VarnocAudioProcessor* source
 imageAnimator::~imageAnimator()
 {
     stopTimer();
+    if (restingClockHolds)
+        restingClock->remove (*this);
 }
 
 void imageAnimator::timerCallback()
@@ -60,8 +95,20 @@ void imageAnimator::timerCallback()
     const bool quiet = ! frameChanged && target == previousTarget;
     const bool wasResting = isResting();
     quietTicks = quiet ? juce::jmin (quietTicks + 1, quietTicksBeforeRest) : 0;
-    if (isResting() != wasResting)
-        startTimer (isResting() ? restingIntervalMs : tickIntervalMs);
+    if (isResting() == wasResting)
+        return;
+
+    restingClockHolds = isResting();
+    if (restingClockHolds)
+    {
+        stopTimer();
+        restingClock->add (*this);
+    }
+    else
+    {
+        restingClock->remove (*this);
+        startTimer (tickIntervalMs);
+    }
 }
 
 void imageAnimator::updateTarget()

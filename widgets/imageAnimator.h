@@ -9,8 +9,9 @@ class VarnocAudioProcessor;
 // A needle meter: every 10 ms it reads one meter value of the processor, moves an
 // animated position toward it and shows the matching frame of a needle filmstrip.
 // While nothing changes (no audio: the meter value stands still and so does the
-// needle's frame) it rests, looking only every 100 ms, and wakes to 10 ms ticks at the
-// first new value; an idle window then costs next to nothing.
+// needle's frame) it rests: its own timer stops and one clock shared by every resting
+// meter looks for it every 100 ms; the first new value brings back its 10 ms ticks. An
+// idle window then wakes the message thread ten times a second for all its needles.
 //
 // Modes: 0 band level (eased), 1 and 3 gain reduction of the band's stage-1 dynamics
 // (direct), 2 keeps its target (eased), any other mode rests at 0 (direct).
@@ -26,7 +27,7 @@ public:
     void paint (juce::Graphics& g) override;
 
     // One tick: read the target, move the needle, and request a repaint when the
-    // frame to show has changed.
+    // frame to show has changed; then rest or wake as the tick found.
     void timerCallback() override;
 
     // The strip frame that paint shows for the current position (-1: nothing drawn).
@@ -47,6 +48,8 @@ public:
     static constexpr int quietTicksBeforeRest = 50;
 
     bool isResting() const noexcept { return quietTicks >= quietTicksBeforeRest; }
+    // Ticking, on its own timer or, while resting, on the shared clock.
+    bool isTicking() const noexcept { return isTimerRunning() || restingClockHolds; }
 
 private:
     void updateTarget();
@@ -69,6 +72,10 @@ private:
     int requestedFrame = -2;   // the frame last drawn or asked for; -2 before any
     int repaintRequests = 0;
     int quietTicks = 0;
+
+    class RestingClock;
+    juce::SharedResourcePointer<RestingClock> restingClock;
+    bool restingClockHolds = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (imageAnimator)
 };

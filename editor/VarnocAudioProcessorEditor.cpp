@@ -83,6 +83,9 @@ VarnocAudioProcessorEditor::VarnocAudioProcessorEditor (VarnocAudioProcessor& pr
 
 VarnocAudioProcessorEditor::~VarnocAudioProcessorEditor()
 {
+    stopTimer();
+    restingClock->remove (*this);
+
     // A slider destroyed in the middle of a drag announces the drag's end; the gestures
     // close themselves instead.
     for (auto* slider : { inputGainSlider.get(), makeUpGainSlider.get(), finalMixSlider.get() })
@@ -294,11 +297,21 @@ void VarnocAudioProcessorEditor::timerCallback()
 
 void VarnocAudioProcessorEditor::pollForChanges()
 {
-    const bool wasResting = quietPolls >= quietPollsBeforeRest;
+    const bool wasResting = isPollResting();
     quietPolls = refreshIfChanged() ? 0 : juce::jmin (quietPolls + 1, quietPollsBeforeRest);
-    const bool resting = quietPolls >= quietPollsBeforeRest;
-    if (resting != wasResting)
-        startTimer (resting ? restingPollIntervalMs : changePollIntervalMs);
+    if (isPollResting() == wasResting)
+        return;
+
+    if (isPollResting())
+    {
+        stopTimer();
+        restingClock->add (*this);
+    }
+    else
+    {
+        restingClock->remove (*this);
+        startTimer (changePollIntervalMs);
+    }
 }
 
 bool VarnocAudioProcessorEditor::refreshIfChanged()

@@ -5,6 +5,7 @@
 #include "panels/compcontrol.h"
 #include "panels/fqSelector.h"
 #include "widgets/ImageSlider.h"
+#include "widgets/RestingClock.h"
 #include "widgets/SkinTwins.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -30,7 +31,8 @@ class VarnocAudioProcessorEditor final : public juce::AudioProcessorEditor,
                                          public juce::ChangeListener,
                                          public juce::Button::Listener,
                                          public juce::Slider::Listener,
-                                         private juce::Timer
+                                         private juce::Timer,
+                                         private RestingClock::Client
 {
 public:
     explicit VarnocAudioProcessorEditor (VarnocAudioProcessor& owner);
@@ -64,15 +66,18 @@ public:
     bool refreshIfChanged();
 
     // How often the change count is polled: fast enough to follow automation by eye,
-    // and, after a second without any change, slowly, so that an idle window wakes
-    // rarely; the first change seen brings the fast polling back.
+    // and, after a second without any change, on the resting clock that the idle
+    // needles share (which rides the window's own display refresh), so that an idle
+    // window adds no wake-ups of its own; the first change seen brings the fast
+    // polling back.
     static constexpr int changePollIntervalMs = 30;
-    static constexpr int restingPollIntervalMs = 100;
+    static constexpr int restingPollIntervalMs = RestingClock::periodMs;
     static constexpr int quietPollsBeforeRest = 33;
 
-    // One poll of the timer: refreshIfChanged, then the polling speed for what it saw.
+    // One poll: refreshIfChanged, then the polling speed for what it saw.
     void pollForChanges();
-    int getPollIntervalMs() const noexcept { return getTimerInterval(); }
+    int getPollIntervalMs() const noexcept { return isTimerRunning() ? getTimerInterval() : restingPollIntervalMs; }
+    bool isPollResting() const noexcept { return quietPolls >= quietPollsBeforeRest; }
 
     EditorLookAndFeel& getEditorLookAndFeel() noexcept { return lookAndFeel; }
 
@@ -107,6 +112,7 @@ private:
     void writeToSignalChain (int index);
     void placeCrossoverReadouts();
     void timerCallback() override;
+    void restingTick() override { pollForChanges(); }
 
     std::unique_ptr<ImageSlider> makeGlobalSlider (int index, const juce::Image& thumb, juce::Rectangle<int> bounds);
     std::unique_ptr<fqSelector> makeSelector (int index);
@@ -121,6 +127,10 @@ private:
 
     // Resolves the labels' "Arial" to the embedded font for every child.
     EditorLookAndFeel lookAndFeel;
+
+    juce::SharedResourcePointer<RestingClock> restingClock;
+    // Every refresh of the window's display drives the resting clock.
+    juce::VBlankAttachment displayRefresh { this, [this] { restingClock->displayRefreshed(); } };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VarnocAudioProcessorEditor)
 };

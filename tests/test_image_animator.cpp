@@ -247,3 +247,40 @@ TEST_F (ImageAnimatorTest, RestingMetersAreWokenByTheSharedClock)
     EXPECT_FALSE (second.isResting());
     EXPECT_EQ (first.getTarget(), 0.4f);
 }
+
+TEST (RestingClock, RidesTheDisplayRefreshAndFallsBackToItsOwnTimer)
+{
+    juce::SharedResourcePointer<RestingClock> clock;
+    struct Counter final : RestingClock::Client
+    {
+        int ticks = 0;
+        void restingTick() override { ++ticks; }
+    } counter;
+    const auto pump = [] (int ms) { juce::MessageManager::getInstance()->runDispatchLoopUntil (ms); };
+
+    // No window on screen: its own timer ticks the client.
+    clock->add (counter);
+    EXPECT_FALSE (clock->isDrivenByDisplay());
+    pump (450);
+    EXPECT_GE (counter.ticks, 2);
+
+    // A display refreshing every 10 ms drives it, one tick per period.
+    counter.ticks = 0;
+    for (int refresh = 0; refresh < 50; ++refresh)
+    {
+        clock->displayRefreshed();
+        juce::Thread::sleep (10);
+    }
+    EXPECT_TRUE (clock->isDrivenByDisplay());
+    EXPECT_GE (counter.ticks, 3);
+    EXPECT_LE (counter.ticks, 7);
+
+    // The refreshes stop: the watchdog hands the ticks back to its own timer.
+    pump (RestingClock::watchdogMs * 2 + 300);
+    EXPECT_FALSE (clock->isDrivenByDisplay());
+    const int before = counter.ticks;
+    pump (450);
+    EXPECT_GT (counter.ticks, before);
+    clock->remove (counter);
+    EXPECT_FALSE (clock->holds (counter));
+}

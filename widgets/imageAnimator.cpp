@@ -21,39 +21,6 @@ bool isBandIndex (int band) noexcept
 }
 } // namespace
 
-// Ticks every resting meter of the process from one timer, so that resting meters
-// cost one wake-up of the message thread per period between them.
-class imageAnimator::RestingClock final : private juce::Timer
-{
-public:
-    ~RestingClock() override { stopTimer(); }
-
-    void add (imageAnimator& meter)
-    {
-        meters.addIfNotAlreadyThere (&meter);
-        if (! isTimerRunning())
-            startTimer (restingIntervalMs);
-    }
-
-    void remove (imageAnimator& meter)
-    {
-        meters.removeFirstMatchingValue (&meter);
-        if (meters.isEmpty())
-            stopTimer();
-    }
-
-private:
-    void timerCallback() override
-    {
-        // A tick may wake its meter, which then leaves the list.
-        const auto resting = meters;
-        for (auto* meter : resting)
-            meter->timerCallback();
-    }
-
-    juce::Array<imageAnimator*> meters;
-};
-
 imageAnimator::imageAnimator (juce::Image newStrip, VarnocAudioProcessor* sourceProcessor,
                               int newFrameHeight, int newMode, int newBand)
     : processor (sourceProcessor),
@@ -70,8 +37,7 @@ imageAnimator::imageAnimator (juce::Image newStrip, VarnocAudioProcessor* source
 imageAnimator::~imageAnimator()
 {
     stopTimer();
-    if (restingClockHolds)
-        restingClock->remove (*this);
+    restingClock->remove (*this);
 }
 
 void imageAnimator::timerCallback()
@@ -98,8 +64,7 @@ void imageAnimator::timerCallback()
     if (isResting() == wasResting)
         return;
 
-    restingClockHolds = isResting();
-    if (restingClockHolds)
+    if (isResting())
     {
         stopTimer();
         restingClock->add (*this);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "widgets/RestingClock.h"
 #include "widgets/SkinTwins.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -16,7 +17,8 @@ class VarnocAudioProcessor;
 // Modes: 0 band level (eased), 1 and 3 gain reduction of the band's stage-1 dynamics
 // (direct), 2 keeps its target (eased), any other mode rests at 0 (direct).
 class imageAnimator final : public juce::Component,
-                            public juce::Timer
+                            public juce::Timer,
+                            private RestingClock::Client
 {
 public:
     // processor is not owned and must outlive the animator.
@@ -42,14 +44,14 @@ public:
     int getRepaintRequestCount() const noexcept { return repaintRequests; }
 
     static constexpr int tickIntervalMs = 10;
-    static constexpr int restingIntervalMs = 100;
+    static constexpr int restingIntervalMs = RestingClock::periodMs;
     // Ticks without a new meter value or frame before the meter rests: half a second,
     // long enough for the needle's spring to come to a visible stop.
     static constexpr int quietTicksBeforeRest = 50;
 
     bool isResting() const noexcept { return quietTicks >= quietTicksBeforeRest; }
     // Ticking, on its own timer or, while resting, on the shared clock.
-    bool isTicking() const noexcept { return isTimerRunning() || restingClockHolds; }
+    bool isTicking() const noexcept { return isTimerRunning() || restingClock->holds (*this); }
 
 private:
     void updateTarget();
@@ -73,9 +75,9 @@ private:
     int repaintRequests = 0;
     int quietTicks = 0;
 
-    class RestingClock;
+    void restingTick() override { timerCallback(); }
+
     juce::SharedResourcePointer<RestingClock> restingClock;
-    bool restingClockHolds = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (imageAnimator)
 };

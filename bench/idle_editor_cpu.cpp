@@ -28,13 +28,25 @@
 
 namespace
 {
-double cpuSeconds()
+struct Usage
+{
+    double cpuSeconds;
+    long wakeUps; // voluntary context switches of all threads: how often they slept and woke
+};
+
+Usage usageNow()
 {
     rusage usage {};
     getrusage (RUSAGE_SELF, &usage);
     const auto seconds = [] (const timeval& t) { return (double) t.tv_sec + (double) t.tv_usec * 1.0e-6; };
-    return seconds (usage.ru_utime) + seconds (usage.ru_stime);
+    return { seconds (usage.ru_utime) + seconds (usage.ru_stime), usage.ru_nvcsw };
 }
+
+struct Share
+{
+    double percentOfCore = -1.0;
+    double wakeUpsPerSecond = 0.0;
+};
 
 std::string loadAverage()
 {
@@ -46,19 +58,22 @@ std::string loadAverage()
 
 // Runs the message loop as a host does (blocking until there is something to do) for
 // settleMs, then for `seconds` more, and returns the process's CPU time over the latter
-// as a percentage of one core.
-double idleShare (int settleMs, double seconds)
+// as a percentage of one core, with its threads' wake-ups per second.
+Share idleShare (int settleMs, double seconds)
 {
-    double cpuBefore = 0.0, share = 0.0;
+    Usage before {};
+    Share share;
     auto wallBefore = std::chrono::steady_clock::now();
     juce::Timer::callAfterDelay (settleMs, [&]
     {
-        cpuBefore = cpuSeconds();
+        before = usageNow();
         wallBefore = std::chrono::steady_clock::now();
         juce::Timer::callAfterDelay ((int) (seconds * 1000.0), [&]
         {
             const double wall = std::chrono::duration<double> (std::chrono::steady_clock::now() - wallBefore).count();
-            share = 100.0 * (cpuSeconds() - cpuBefore) / wall;
+            const auto after = usageNow();
+            share.percentOfCore = 100.0 * (after.cpuSeconds - before.cpuSeconds) / wall;
+            share.wakeUpsPerSecond = (double) (after.wakeUps - before.wakeUps) / wall;
             juce::MessageManager::getInstance()->stopDispatchLoop();
         });
     });
@@ -173,32 +188,35 @@ int measure (Content content, double seconds, bool playSilence)
     if (playSilence)
         player = std::make_unique<SilencePlayer> (processor);
 
-    double share = -1.0;
+    Share share;
     {
         HostWindow window (content == Content::editor ? processor.createEditorIfNeeded()
                            : content == Content::emptyComponent ? emptyComponent() : nullptr);
         if (window.isOpen())
             share = idleShare (settleMs, seconds);
     }
-    std::printf ("%.6f\n", share);
+    std::printf ("%.6f %.1f\n", share.percentOfCore, share.wakeUpsPerSecond);
     std::fflush (stdout);
 
     player.reset();
     processor.releaseResources();
-    return share < 0.0 ? 1 : 0;
+    return share.percentOfCore < 0.0 ? 1 : 0;
 }
 
-// Runs one measurement in a child process and reads its figure.
-double measureInChild (const char* self, const char* phase, double seconds, bool playSilence)
+// Runs one measurement in a child process and reads its figures.
+Share measureInChild (const char* self, const char* phase, double seconds, bool playSilence)
 {
     juce::StringArray command { self, "--phase", phase, "--seconds", juce::String (seconds) };
     if (playSilence)
         command.add ("--play-silence");
     juce::ChildProcess child;
     if (! child.start (command))
-        return -1.0;
-    const auto output = child.readAllProcessOutput();
-    return output.trim().isEmpty() ? -1.0 : juce::StringArray::fromLines (output.trim()).strings.getLast().getDoubleValue();
+        return {};
+    const auto lines = juce::StringArray::fromLines (child.readAllProcessOutput().trim());
+    const auto figures = juce::StringArray::fromTokens (lines.strings.getLast(), false);
+    if (figures.size() != 2)
+        return {};
+    return { figures[0].getDoubleValue(), figures[1].getDoubleValue() };
 }
 } // namespace
 
@@ -229,20 +247,25 @@ int main (int argc, char** argv)
 
     std::printf ("load average before: %s\n", loadAverage().c_str());
     std::printf ("audio: %s\n", playSilence ? "silent blocks of 512 at 48 kHz" : "none (processor prepared, idle)");
-    const double empty = measureInChild (argv[0], "empty", seconds, playSilence);
-    const double component = measureInChild (argv[0], "component", seconds, playSilence);
-    const double editor = measureInChild (argv[0], "editor", seconds, playSilence);
-    if (empty < 0.0 || component < 0.0 || editor < 0.0)
+    const auto empty = measureInChild (argv[0], "empty", seconds, playSilence);
+    const auto component = measureInChild (argv[0], "component", seconds, playSilence);
+    const auto editor = measureInChild (argv[0], "editor", seconds, playSilence);
+    if (empty.percentOfCore < 0.0 || component.percentOfCore < 0.0 || editor.percentOfCore < 0.0)
     {
         std::fprintf (stderr, "no display: run under xvfb-run\n");
         return 1;
     }
-    std::printf ("host window, empty:                     %6.3f %% of one core over %.0f s\n", empty, seconds);
-    std::printf ("host window, an empty JUCE component:   %6.3f %%\n", component);
-    std::printf ("host window, the editor:                %6.3f %%\n", editor);
-    std::printf ("the editor beyond the host's own loop:  %6.3f %%\n", editor - empty);
-    std::printf ("  of which JUCE's window itself:        %6.3f %%\n", component - empty);
-    std::printf ("  of which the editor's own work:       %6.3f %%\n", editor - component);
+    const auto row = [seconds] (const char* what, const Share& s)
+    { std::printf ("%-38s %6.3f %% of one core, %6.1f wake-ups/s (%.0f s)\n", what, s.percentOfCore, s.wakeUpsPerSecond, seconds); };
+    row ("host window, empty:", empty);
+    row ("host window, an empty JUCE component:", component);
+    row ("host window, the editor:", editor);
+    std::printf ("the editor beyond the host's own loop:  %6.3f %%, %6.1f wake-ups/s\n",
+                 editor.percentOfCore - empty.percentOfCore, editor.wakeUpsPerSecond - empty.wakeUpsPerSecond);
+    std::printf ("  of which JUCE's window itself:        %6.3f %%, %6.1f wake-ups/s\n",
+                 component.percentOfCore - empty.percentOfCore, component.wakeUpsPerSecond - empty.wakeUpsPerSecond);
+    std::printf ("  of which the editor's own work:       %6.3f %%, %6.1f wake-ups/s\n",
+                 editor.percentOfCore - component.percentOfCore, editor.wakeUpsPerSecond - component.wakeUpsPerSecond);
     std::printf ("load average after:  %s\n", loadAverage().c_str());
     return 0;
 }

@@ -28,11 +28,25 @@ public:
     void paint (juce::Graphics& g) override
     {
         const auto& image = handle.handleImage;
-        if (image.isValid())
+        if (! image.isValid())
+            return;
+
+        const juce::Rectangle<int> flag { 0, 0, image.getWidth(), skinlayout::handleFlagHeight };
+        if (handle.readoutShift == 0)
         {
-            const juce::Rectangle<int> flag { 0, 0, image.getWidth(), skinlayout::handleFlagHeight };
+            handle.twins->drawImage (g, image, flag, flag);
+            return;
+        }
+
+        // Stepped aside, the flag's pointer mark would point at nothing: the plain edge of
+        // the flag beside it is drawn in its place.
+        const auto mark = skinlayout::handleFlagMark;
+        {
+            const juce::Graphics::ScopedSaveState state (g);
+            g.excludeClipRegion (mark);
             handle.twins->drawImage (g, image, flag, flag);
         }
+        handle.twins->drawImage (g, image, mark, mark.withX (skinlayout::handleFlagPlainEdgeX));
     }
 
     void mouseDown (const juce::MouseEvent& e) override

@@ -156,6 +156,10 @@ inline int crossoverOffset (float v)
 // that both readouts stay whole, apart and within reach of the pointer. Returns the
 // shift of each flag from its own handle.
 constexpr int handleFlagHeight = 32;
+// Where the flag's lower edge carries the mark above the pointer, and where the same
+// edge runs plain.
+const juce::Rectangle<int> handleFlagMark { 21, 27, 16, handleFlagHeight - 27 };
+constexpr int handleFlagPlainEdgeX = 6;
 
 struct FlagShifts { int low = 0, high = 0; };
 

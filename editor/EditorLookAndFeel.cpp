@@ -9,15 +9,22 @@ juce::Rectangle<float> inkOf (const juce::GlyphArrangement& glyphs)
 {
     juce::Path outline;
     glyphs.createPath (outline);
-    juce::Rectangle<float> ink;
+    // Extremes of the segments' end points: a rectangle union would drop the straight
+    // horizontal and vertical strokes (empty rectangles), and with them a minus sign.
+    float left = 0.0f, top = 0.0f, right = 0.0f, bottom = 0.0f;
     bool first = true;
     for (juce::PathFlatteningIterator i (outline, {}, 0.05f); i.next();)
     {
-        const auto segment = juce::Rectangle<float> (juce::Point<float> (i.x1, i.y1), juce::Point<float> (i.x2, i.y2));
-        ink = first ? segment : ink.getUnion (segment);
-        first = false;
+        for (const auto p : { juce::Point<float> (i.x1, i.y1), juce::Point<float> (i.x2, i.y2) })
+        {
+            left = first ? p.x : juce::jmin (left, p.x);
+            right = first ? p.x : juce::jmax (right, p.x);
+            top = first ? p.y : juce::jmin (top, p.y);
+            bottom = first ? p.y : juce::jmax (bottom, p.y);
+            first = false;
+        }
     }
-    return ink;
+    return first ? juce::Rectangle<float>() : juce::Rectangle<float>::leftTopRightBottom (left, top, right, bottom);
 }
 } // namespace
 

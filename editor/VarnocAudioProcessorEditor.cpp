@@ -54,6 +54,10 @@ VarnocAudioProcessorEditor::VarnocAudioProcessorEditor (VarnocAudioProcessor& pr
     // The low handle starts on top, so that its label is not hidden under the high
     // one; afterwards the handle last pressed is on top.
     lowFrequencySelector->bringAboveOtherHandles();
+    // Their readouts above both handles, so that neither handle hides the other's.
+    addAndMakeVisible (lowFrequencySelector->getReadout());
+    addAndMakeVisible (highFrequencySelector->getReadout());
+    placeCrossoverReadouts();
 
     // Placeholder texts; the refresh below replaces them before the window shows.
     const auto addLabel = [this] (const char* text, juce::uint32 colour)
@@ -79,6 +83,9 @@ VarnocAudioProcessorEditor::VarnocAudioProcessorEditor (VarnocAudioProcessor& pr
 
 VarnocAudioProcessorEditor::~VarnocAudioProcessorEditor()
 {
+    stopTimer();
+    restingClock->remove (*this);
+
     // A slider destroyed in the middle of a drag announces the drag's end; the gestures
     // close themselves instead.
     for (auto* slider : { inputGainSlider.get(), makeUpGainSlider.get(), finalMixSlider.get() })
@@ -167,6 +174,22 @@ void VarnocAudioProcessorEditor::resized()
     inputGainLabel->setBounds (skinlayout::inputLabel);
     makeUpGainLabel->setBounds (skinlayout::makeUpLabel);
     finalMixLabel->setBounds (skinlayout::finalMixLabel);
+}
+
+void VarnocAudioProcessorEditor::childBoundsChanged (juce::Component* child)
+{
+    if (child != nullptr && (child == lowFrequencySelector.get() || child == highFrequencySelector.get()))
+        placeCrossoverReadouts();
+}
+
+void VarnocAudioProcessorEditor::placeCrossoverReadouts()
+{
+    if (lowFrequencySelector == nullptr || highFrequencySelector == nullptr)
+        return;
+
+    const auto shifts = crossoverFlagShifts (lowFrequencySelector->getX(), highFrequencySelector->getX());
+    lowFrequencySelector->setReadoutShift (shifts.low);
+    highFrequencySelector->setReadoutShift (shifts.high);
 }
 
 //==============================================================================
@@ -269,10 +292,29 @@ void VarnocAudioProcessorEditor::changeListenerCallback (juce::ChangeBroadcaster
 
 void VarnocAudioProcessorEditor::timerCallback()
 {
-    refreshIfChanged();
+    pollForChanges();
 }
 
-void VarnocAudioProcessorEditor::refreshIfChanged()
+void VarnocAudioProcessorEditor::pollForChanges()
+{
+    const bool wasResting = isPollResting();
+    quietPolls = refreshIfChanged() ? 0 : juce::jmin (quietPolls + 1, quietPollsBeforeRest);
+    if (isPollResting() == wasResting)
+        return;
+
+    if (isPollResting())
+    {
+        stopTimer();
+        restingClock->add (*this);
+    }
+    else
+    {
+        restingClock->remove (*this);
+        startTimer (changePollIntervalMs);
+    }
+}
+
+bool VarnocAudioProcessorEditor::refreshIfChanged()
 {
     // The controls' own queued changes go first: a refresh must not put back a value
     // that the user has already moved on from.
@@ -282,8 +324,10 @@ void VarnocAudioProcessorEditor::refreshIfChanged()
     midBandPanel->deliverPendingChanges();
     highBandPanel->deliverPendingChanges();
 
-    if (owner().getChangeCount() != refreshedAtChange)
-        refreshFromProcessor();
+    if (owner().getChangeCount() == refreshedAtChange)
+        return false;
+    refreshFromProcessor();
+    return true;
 }
 
 void VarnocAudioProcessorEditor::refreshFromProcessor()

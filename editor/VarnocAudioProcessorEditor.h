@@ -5,6 +5,7 @@
 #include "panels/compcontrol.h"
 #include "panels/fqSelector.h"
 #include "widgets/ImageSlider.h"
+#include "widgets/RestingClock.h"
 #include "widgets/SkinTwins.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -30,7 +31,8 @@ class VarnocAudioProcessorEditor final : public juce::AudioProcessorEditor,
                                          public juce::ChangeListener,
                                          public juce::Button::Listener,
                                          public juce::Slider::Listener,
-                                         private juce::Timer
+                                         private juce::Timer,
+                                         private RestingClock::Client
 {
 public:
     explicit VarnocAudioProcessorEditor (VarnocAudioProcessor& owner);
@@ -41,6 +43,8 @@ public:
 
     void paint (juce::Graphics& g) override;
     void resized() override;
+    // A crossover handle moved: its readout and the other's step aside if they meet.
+    void childBoundsChanged (juce::Component* child) override;
 
     // The crossover handles.
     void changeListenerCallback (juce::ChangeBroadcaster* source) override;
@@ -57,12 +61,23 @@ public:
     // signal-chain values in line and refreshes the three band panels.
     void refreshFromProcessor();
 
-    // Refreshes when the processor's change count moved since the last refresh; the
-    // timer calls it.
-    void refreshIfChanged();
+    // Refreshes when the processor's change count moved since the last refresh, and
+    // says whether it did; the timer calls it.
+    bool refreshIfChanged();
 
-    // How often the change count is polled: fast enough to follow automation by eye.
+    // How often the change count is polled: fast enough to follow automation by eye,
+    // and, after a second without any change, on the resting clock that the idle
+    // needles share (which rides the window's own display refresh), so that an idle
+    // window adds no wake-ups of its own; the first change seen brings the fast
+    // polling back.
     static constexpr int changePollIntervalMs = 30;
+    static constexpr int restingPollIntervalMs = RestingClock::periodMs;
+    static constexpr int quietPollsBeforeRest = 33;
+
+    // One poll: refreshIfChanged, then the polling speed for what it saw.
+    void pollForChanges();
+    int getPollIntervalMs() const noexcept { return isTimerRunning() ? getTimerInterval() : restingPollIntervalMs; }
+    bool isPollResting() const noexcept { return quietPolls >= quietPollsBeforeRest; }
 
     EditorLookAndFeel& getEditorLookAndFeel() noexcept { return lookAndFeel; }
 
@@ -95,7 +110,9 @@ private:
     // A value typed into a global label: set the slider and report as a user change.
     void typedValueEntered (int index, float v);
     void writeToSignalChain (int index);
+    void placeCrossoverReadouts();
     void timerCallback() override;
+    void restingTick() override { pollForChanges(); }
 
     std::unique_ptr<ImageSlider> makeGlobalSlider (int index, const juce::Image& thumb, juce::Rectangle<int> bounds);
     std::unique_ptr<fqSelector> makeSelector (int index);
@@ -103,12 +120,17 @@ private:
     juce::Image backgroundImage;
     ParameterGestures gestures;
     std::uint32_t refreshedAtChange = 0;
+    int quietPolls = 0;
     // Outlive the children (deleted in the destructor body) that draw with them.
     juce::SharedResourcePointer<SkinTwins> twins;
     juce::SharedResourcePointer<SkinButtonLook> buttonLook;
 
     // Resolves the labels' "Arial" to the embedded font for every child.
     EditorLookAndFeel lookAndFeel;
+
+    juce::SharedResourcePointer<RestingClock> restingClock;
+    // Every refresh of the window's display drives the resting clock.
+    juce::VBlankAttachment displayRefresh { this, [this] { restingClock->displayRefreshed(); } };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VarnocAudioProcessorEditor)
 };

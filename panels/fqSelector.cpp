@@ -18,12 +18,64 @@ namespace
     int trackOffsetFor (float v) { return skinlayout::crossoverOffset (v); }
 } // namespace
 
+// The flag of the handle art with the frequency label on it. Every press, drag, wheel
+// turn and double-click on it is handed to the handle as if it had landed there.
+class fqSelector::Readout final : public juce::Component
+{
+public:
+    explicit Readout (fqSelector& owner) : handle (owner) {}
+
+    void paint (juce::Graphics& g) override
+    {
+        const auto& image = handle.handleImage;
+        if (! image.isValid())
+            return;
+
+        const juce::Rectangle<int> flag { 0, 0, image.getWidth(), skinlayout::handleFlagHeight };
+        if (handle.readoutShift == 0)
+        {
+            handle.twins->drawImage (g, image, flag, flag);
+            return;
+        }
+
+        // Stepped aside, the flag's pointer mark would point at nothing: the plain edge of
+        // the flag beside it is drawn in its place.
+        const auto mark = skinlayout::handleFlagMark;
+        {
+            const juce::Graphics::ScopedSaveState state (g);
+            g.excludeClipRegion (mark);
+            handle.twins->drawImage (g, image, flag, flag);
+        }
+        handle.twins->drawImage (g, image, mark, mark.withX (skinlayout::handleFlagPlainEdgeX));
+    }
+
+    void mouseDown (const juce::MouseEvent& e) override
+    {
+        if (handle.isShowing())
+            handle.grabKeyboardFocus(); // the arrow keys move the handle pressed last
+        handle.mouseDown (e.getEventRelativeTo (&handle));
+    }
+    void mouseDrag (const juce::MouseEvent& e) override { handle.mouseDrag (e.getEventRelativeTo (&handle)); }
+    void mouseUp (const juce::MouseEvent& e) override { handle.mouseUp (e.getEventRelativeTo (&handle)); }
+    void mouseDoubleClick (const juce::MouseEvent& e) override { handle.mouseDoubleClick (e.getEventRelativeTo (&handle)); }
+    void mouseWheelMove (const juce::MouseEvent& e, const juce::MouseWheelDetails& wheel) override
+    {
+        handle.mouseWheelMove (e.getEventRelativeTo (&handle), wheel);
+    }
+
+    fqSelector& handle;
+};
+
 fqSelector::fqSelector (VarnocAudioProcessor& owner)
     : processor (&owner)
 {
     handleImage = skinparts::skinImage (skinimage::Id::crossover_handle);
 
-    valueLabel = skinparts::addValueLabel (*this, "2400", skinlayout::handleLabelFontHeight,
+    readout = std::make_unique<Readout> (*this);
+    readout->setSize (handleImage.getWidth(), skinlayout::handleFlagHeight);
+    readout->setMouseCursor (getMouseCursor());
+
+    valueLabel = skinparts::addValueLabel (*readout, "2400", skinlayout::handleLabelFontHeight,
                                            juce::Justification::centred, skinlayout::handleLabelColour);
     valueLabel->setBounds (skinlayout::handleLabel);
     // A press on the label must reach the handle.
@@ -49,8 +101,33 @@ float fqSelector::getValue() const
 
 void fqSelector::paint (juce::Graphics& g)
 {
+    // The pointer and grip; the flag above them is the readout's.
     if (handleImage.isValid())
-        twins->drawImage (g, handleImage, handleImage.getBounds(), handleImage.getBounds());
+    {
+        const auto below = handleImage.getBounds().withTop (skinlayout::handleFlagHeight);
+        twins->drawImage (g, handleImage, below, below);
+    }
+}
+
+bool fqSelector::hitTest (int, int y)
+{
+    return y >= skinlayout::handleFlagHeight;
+}
+
+juce::Component& fqSelector::getReadout() const noexcept
+{
+    return *readout;
+}
+
+void fqSelector::setReadoutShift (int dx)
+{
+    readoutShift = dx;
+    moved();
+}
+
+void fqSelector::moved()
+{
+    readout->setTopLeftPosition (getX() + readoutShift, getY());
 }
 
 void fqSelector::mouseDown (const juce::MouseEvent&)
@@ -70,7 +147,8 @@ void fqSelector::mouseUp (const juce::MouseEvent& event)
 
     // The label lets presses through to the handle, so the handle opens its field.
     const bool clickedLabel = ! event.mouseWasDraggedSinceMouseDown() && event.getNumberOfClicks() == 1
-                              && valueLabel->getBounds().contains (event.getMouseDownPosition());
+                              && valueLabel->getLocalBounds().contains (
+                                  valueLabel->getLocalPoint (this, event.getMouseDownPosition()).roundToInt());
     if (clickedLabel && valueLabel->isEditable())
         valueLabel->showEditor();
 }

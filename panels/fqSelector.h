@@ -20,10 +20,17 @@ class VarnocAudioProcessor;
 // focus, the arrow keys move it; a double-click puts it back at resetValue. Each of
 // these is framed by onDragStart and onDragEnd, like a drag. Once its label is made
 // editable, a click on the label without moving opens an edit field there.
+//
+// The handle draws its pointer and grip; its readout (the flag at the top of the handle
+// art, with the label) is a component of its own that the owner adds to the same
+// parent, so that it can step aside when the two handles meet (setReadoutShift) and
+// stay readable and grabbable. Presses on the readout are the handle's.
 class fqSelector final : public juce::Component,
                          public juce::ChangeBroadcaster
 {
 public:
+    class Readout;
+
     static constexpr int trackLength = skinlayout::crossoverTrackLength;
 
     explicit fqSelector (VarnocAudioProcessor& processor);
@@ -38,6 +45,9 @@ public:
     float getValue() const;
 
     void paint (juce::Graphics& g) override;
+    // Only the pointer and grip: the flag area belongs to the readout.
+    bool hitTest (int x, int y) override;
+    void moved() override;
     void mouseDown (const juce::MouseEvent& event) override;
     void mouseDrag (const juce::MouseEvent& event) override;
     void mouseUp (const juce::MouseEvent& event) override;
@@ -64,6 +74,12 @@ public:
 
     juce::Label* getValueLabel() const noexcept { return valueLabel.get(); }
 
+    // The flag with the frequency; to be added to this handle's parent.
+    juce::Component& getReadout() const noexcept;
+    // Where the readout sits: over the handle, shifted by dx pixels.
+    void setReadoutShift (int dx);
+    int getReadoutShift() const noexcept { return readoutShift; }
+
     // A typed value: moves to the nearest whole pixel as a drag would (within the drag
     // range and the limits), framed like a drag.
     void moveToTypedValue (float v);
@@ -87,7 +103,9 @@ private:
     // Mouse travel since the press that counts, with shift-held stretches scaled down.
     float dragDistance = 0.0f;
     int lastRawDistance = 0;
+    std::unique_ptr<Readout> readout;
     std::unique_ptr<juce::Label> valueLabel;
+    int readoutShift = 0;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (fqSelector)
 };

@@ -440,3 +440,34 @@ TEST_F (EditorTest, AutomationProgramChangesAndRestoresAreNoGestures)
         EXPECT_TRUE (event.programChanged);
     }
 }
+
+TEST_F (EditorTest, AnIdleWindowPollsSlowlyAndSpeedsUpAtTheFirstChange)
+{
+    openEditor();
+    EXPECT_EQ (editor->getPollIntervalMs(), VarnocAudioProcessorEditor::changePollIntervalMs);
+
+    for (int poll = 1; poll < VarnocAudioProcessorEditor::quietPollsBeforeRest; ++poll)
+        editor->pollForChanges();
+    EXPECT_EQ (editor->getPollIntervalMs(), VarnocAudioProcessorEditor::changePollIntervalMs);
+    editor->pollForChanges();
+    EXPECT_TRUE (editor->isPollResting());
+    EXPECT_EQ (editor->getPollIntervalMs(), VarnocAudioProcessorEditor::restingPollIntervalMs);
+
+    // Host automation: seen at the next poll, which speeds the polling up again.
+    processor.setParameter (params::finalMix, 0.25f);
+    editor->pollForChanges();
+    EXPECT_EQ (editor->finalMixLabel->getText(), "25.0%");
+    EXPECT_FALSE (editor->isPollResting());
+    EXPECT_EQ (editor->getPollIntervalMs(), VarnocAudioProcessorEditor::changePollIntervalMs);
+
+    // While resting, the shared clock polls it: a host change arrives without any call here.
+    for (int poll = 0; poll < VarnocAudioProcessorEditor::quietPollsBeforeRest; ++poll)
+        editor->pollForChanges();
+    ASSERT_TRUE (editor->isPollResting());
+    processor.setParameter (params::finalMix, 0.75f);
+    const auto deadline = juce::Time::getMillisecondCounterHiRes() + 2000.0;
+    while (editor->finalMixLabel->getText() != "75.0%" && juce::Time::getMillisecondCounterHiRes() < deadline)
+        paneltest::pump (10);
+    EXPECT_EQ (editor->finalMixLabel->getText(), "75.0%");
+    EXPECT_FALSE (editor->isPollResting());
+}

@@ -56,11 +56,12 @@ std::unique_ptr<ImageSlider> makeSlider (int style)
 
 TEST (FineAdjustment, ShiftHeldWhileDraggingASliderMovesATenthAsFar)
 {
-    // 50 pixels are a fifth of the 250-pixel drag sensitivity.
+    // A fifth of the range: a fifth of the thumb's travel on the 200-pixel linear
+    // sliders (200 less the default thumb's 24 pixels), 50 of 250 pixels on a knob.
     struct Row { int style; juce::Point<float> towardsMore; };
     const Row rows[] = {
-        { ImageSlider::horizontalThumb, { 50.0f, 0.0f } },
-        { ImageSlider::verticalThumb, { 0.0f, -50.0f } },
+        { ImageSlider::horizontalThumb, { 0.2f * (200 - 24), 0.0f } },
+        { ImageSlider::verticalThumb, { 0.0f, -0.2f * (200 - 24) } },
         { ImageSlider::rotaryStrip, { 0.0f, -50.0f } },
     };
     for (const auto& row : rows)
@@ -81,6 +82,48 @@ TEST (FineAdjustment, ShiftHeldWhileDraggingASliderMovesATenthAsFar)
         dragWith (*slider, { { d, plain }, { d * 2.0f, shift }, { d * 3.0f, plain } });
         EXPECT_NEAR (slider->getValue(), 0.5 + 0.2 + 0.02 + 0.2, 1e-9);
     }
+}
+
+TEST (FineAdjustment, EveryFaderAndSliderThumbStaysUnderThePointer)
+{
+    VarnocAudioProcessor processor;
+    VarnocAudioProcessorEditor editor (processor);
+    struct Row { const char* what; ImageSlider* slider; bool vertical; };
+    const Row rows[] = {
+        { "threshold fader", editor.lowBandPanel->thresholdSlider.get(), true },
+        { "ratio fader", editor.highBandPanel->ratioSlider.get(), true },
+        { "input gain", editor.inputGainSlider.get(), false },
+        { "make-up gain", editor.makeUpGainSlider.get(), false },
+        { "final mix", editor.finalMixSlider.get(), false },
+    };
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE (row.what);
+        auto& slider = *row.slider;
+        const auto along = [&] (juce::Point<int> p) { return row.vertical ? -p.y : p.x; }; // towards more
+        const int travel = row.vertical ? slider.getHeight() - slider.getImage().getHeight()
+                                        : slider.getWidth() - slider.getImage().getWidth();
+        EXPECT_EQ (slider.getDragDistanceForFullRange(), travel);
+
+        // From either end and from the middle, drags of every length that stays on the
+        // track, both ways: the thumb moves as far as the pointer, give or take the
+        // rounding of the value to its 0.001 step and of the thumb to whole pixels.
+        for (double start : { 0.0, 0.5, 1.0 })
+            for (int pixels = -travel; pixels <= travel; pixels += 7)
+            {
+                slider.setValue (start, juce::dontSendNotification);
+                const int from = along (slider.getThumbPosition());
+                const int target = from + pixels;
+                const int lowest = row.vertical ? -travel : 0, highest = row.vertical ? 0 : travel;
+                if (target < lowest || target > highest)
+                    continue;
+
+                const auto offset = row.vertical ? juce::Point<float> (0.0f, (float) -pixels) : juce::Point<float> ((float) pixels, 0.0f);
+                dragWith (slider, { { offset * 0.5f, plain }, { offset, plain } });
+                EXPECT_NEAR (along (slider.getThumbPosition()) - from, pixels, 1) << "from " << start << " by " << pixels;
+            }
+    }
+    paneltest::pump (5);
 }
 
 TEST (FineAdjustment, ArrowKeysStepAFocusedSliderByItsInterval)

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -103,7 +104,7 @@ TEST_F (ImageAnimatorTest, NeedleSettlesOnTheFrameOfItsSource)
         EXPECT_EQ (meter.getTarget(), c.target);
         EXPECT_NEAR (meter.getPosition(), c.target, 1e-6);
         EXPECT_EQ (frameShown (meter), c.frame);
-        EXPECT_TRUE (meter.isTimerRunning());
+        EXPECT_TRUE (meter.isTicking());
     }
 }
 
@@ -181,4 +182,105 @@ TEST_F (ImageAnimatorTest, SettledNeedlesRequestNoMoreRepaints)
         tick (level, 5);
         EXPECT_GT (level.getRepaintRequestCount(), levelRequests);
     }
+}
+
+TEST_F (ImageAnimatorTest, AnIdleMeterRestsAndWakesAtTheFirstNewValue)
+{
+    struct Row { int mode; std::function<void (float)> publish; };
+    const Row rows[] = {
+        { 0, [this] (float v) { processor.bandLevel[1][0] = v; } },
+        { 1, [this] (float v) { processor.bandDynamics[1]->meanGain = 1.0f - v; } },
+    };
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE (row.mode);
+        row.publish (0.3f);
+        imageAnimator meter (strip, &processor, frameHeight, row.mode, 1);
+        EXPECT_EQ (meter.getTimerInterval(), imageAnimator::tickIntervalMs);
+
+        // Audio running: a new reading on every tick keeps it ticking fast.
+        for (int t = 0; t < 300; ++t)
+        {
+            row.publish (0.3f + 0.001f * (float) (t % 7));
+            tick (meter, 1);
+            ASSERT_EQ (meter.getTimerInterval(), imageAnimator::tickIntervalMs) << t;
+        }
+
+        // Audio stopped: once the needle has settled its own timer stops and the shared
+        // clock looks ten times less often...
+        int ticks = 0;
+        while (! meter.isResting() && ticks < 1000)
+            tick (meter, 1), ++ticks;
+        EXPECT_TRUE (meter.isResting());
+        EXPECT_FALSE (meter.isTimerRunning());
+        EXPECT_TRUE (meter.isTicking());
+        const int requests = meter.getRepaintRequestCount();
+        tick (meter, 100);
+        EXPECT_EQ (meter.getRepaintRequestCount(), requests);
+        EXPECT_FALSE (meter.isTimerRunning());
+
+        // ... and the first new reading brings its own 10 ms ticks back at once.
+        row.publish (0.6f);
+        tick (meter, 1);
+        EXPECT_FALSE (meter.isResting());
+        EXPECT_TRUE (meter.isTimerRunning());
+        EXPECT_EQ (meter.getTimerInterval(), imageAnimator::tickIntervalMs);
+        EXPECT_GT (meter.getRepaintRequestCount(), requests);
+    }
+}
+
+TEST_F (ImageAnimatorTest, RestingMetersAreWokenByTheSharedClock)
+{
+    processor.bandLevel[0][0] = 0.2f;
+    imageAnimator first (strip, &processor, frameHeight, 0, 0);
+    imageAnimator second (strip, &processor, frameHeight, 0, 0);
+    tick (first, 400);
+    tick (second, 400);
+    ASSERT_TRUE (first.isResting() && second.isResting());
+
+    // Only the clock ticks them now; a new level reaches both through it.
+    processor.bandLevel[0][0] = 0.4f;
+    const auto deadline = juce::Time::getMillisecondCounterHiRes() + 2000.0;
+    while ((first.isResting() || second.isResting()) && juce::Time::getMillisecondCounterHiRes() < deadline)
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
+    EXPECT_FALSE (first.isResting());
+    EXPECT_FALSE (second.isResting());
+    EXPECT_EQ (first.getTarget(), 0.4f);
+}
+
+TEST (RestingClock, RidesTheDisplayRefreshAndFallsBackToItsOwnTimer)
+{
+    juce::SharedResourcePointer<RestingClock> clock;
+    struct Counter final : RestingClock::Client
+    {
+        int ticks = 0;
+        void restingTick() override { ++ticks; }
+    } counter;
+    const auto pump = [] (int ms) { juce::MessageManager::getInstance()->runDispatchLoopUntil (ms); };
+
+    // No window on screen: its own timer ticks the client.
+    clock->add (counter);
+    EXPECT_FALSE (clock->isDrivenByDisplay());
+    pump (450);
+    EXPECT_GE (counter.ticks, 2);
+
+    // A display refreshing every 10 ms drives it, one tick per period.
+    counter.ticks = 0;
+    for (int refresh = 0; refresh < 50; ++refresh)
+    {
+        clock->displayRefreshed();
+        juce::Thread::sleep (10);
+    }
+    EXPECT_TRUE (clock->isDrivenByDisplay());
+    EXPECT_GE (counter.ticks, 3);
+    EXPECT_LE (counter.ticks, 7);
+
+    // The refreshes stop: the watchdog hands the ticks back to its own timer.
+    pump (RestingClock::watchdogMs * 2 + 300);
+    EXPECT_FALSE (clock->isDrivenByDisplay());
+    const int before = counter.ticks;
+    pump (450);
+    EXPECT_GT (counter.ticks, before);
+    clock->remove (counter);
+    EXPECT_FALSE (clock->holds (counter));
 }

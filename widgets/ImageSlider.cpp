@@ -48,6 +48,27 @@ void ImageSlider::setImageStyle (int code)
 void ImageSlider::setImage (juce::Image newImage)
 {
     image = std::move (newImage);
+    updateDragDistance();
+}
+
+void ImageSlider::resized()
+{
+    juce::Slider::resized();
+    updateDragDistance();
+}
+
+void ImageSlider::updateDragDistance()
+{
+    // The thumb travels (slider size - thumb size) pixels over the range; a drag that
+    // covers the range in the same distance keeps the thumb under the pointer.
+    int travel = 0;
+    if (getSliderStyle() == juce::Slider::LinearVertical)
+        travel = getHeight() - image.getHeight();
+    else if (getSliderStyle() == juce::Slider::LinearHorizontal)
+        travel = getWidth() - image.getWidth();
+
+    dragDistance = travel > 0 ? travel : rotaryDragDistance;
+    setMouseDragSensitivity (dragDistance);
 }
 
 void ImageSlider::setResetValue (double newResetValue)

@@ -6,9 +6,11 @@
 
 // A slider drawn entirely from one image: a thumb that travels along a linear slider,
 // or one frame of a vertical filmstrip for the rotary style. A double-click restores
-// resetValue and is announced through this slider's own change broadcast. Holding shift
-// while dragging moves it a tenth as fast, for fine adjustment; with focus, the arrow
-// keys step by the interval. Everything else (range, wheel, value notifications) is
+// resetValue and is announced through this slider's own change broadcast. A drag on a
+// linear style moves the thumb exactly as far as the pointer, so the thumb stays under
+// it; a rotary strip takes 250 pixels for the whole range. Holding shift while
+// dragging moves it a tenth as fast, for fine adjustment; with focus, the arrow keys
+// step by the interval. Everything else (range, wheel, value notifications) is
 // juce::Slider's.
 class ImageSlider final : public juce::Slider,
                           public juce::ChangeBroadcaster
@@ -36,7 +38,12 @@ public:
     // whole pixels (the rule the printed scales follow); (0, 0) for the rotary style.
     juce::Point<int> getThumbPosition();
 
+    // Pixels of mouse travel for the whole range: the thumb's travel for the linear
+    // styles (while the thumb is smaller than the slider), else the base slider's 250.
+    int getDragDistanceForFullRange() const noexcept { return dragDistance; }
+
     void paint (juce::Graphics& g) override;
+    void resized() override;
     void mouseDoubleClick (const juce::MouseEvent& event) override;
     void mouseDown (const juce::MouseEvent& event) override;
     void mouseDrag (const juce::MouseEvent& event) override;
@@ -52,7 +59,11 @@ public:
     double resetValue = 0.0;
 
 private:
+    void updateDragDistance();
+
     juce::Image image;
+    int dragDistance = rotaryDragDistance;
+    static constexpr int rotaryDragDistance = 250;
     // The base slider sees a pointer that moves only a tenth as far while shift is held.
     juce::Point<float> lastMousePosition, scaledMousePosition;
     juce::SharedResourcePointer<SkinTwins> twins;

@@ -54,12 +54,14 @@ const juce::Rectangle<int> channelButton = imageBounds (106, 430, ImageId::chann
 // knobs' scales and below the value labels.
 const juce::Rectangle<int> soloButton = imageBounds (101, 354, ImageId::solo_button_off);
 
-// Value labels of a band panel (panel coordinates).
+// Value labels of a band panel (panel coordinates). The add and attack labels start a
+// pixel right of the threshold cap's travel, so that the cap never covers them; the
+// attack label is a pixel wider than the others, for its widest text ("100.2 ms").
 const juce::Rectangle<int> thresholdLabel { 6, 24, 40, 22 };
 const juce::Rectangle<int> ratioLabel { 198, 24, 40, 22 };
-const juce::Rectangle<int> addLabel { 46, 226, 40, 22 };
+const juce::Rectangle<int> addLabel { 47, 226, 40, 22 };
 const juce::Rectangle<int> gainLabel { 160, 226, 40, 22 };
-const juce::Rectangle<int> attackLabel { 46, 326, 40, 22 };
+const juce::Rectangle<int> attackLabel { 47, 326, 41, 22 };
 const juce::Rectangle<int> releaseLabel { 158, 326, 40, 22 };
 const juce::Rectangle<int> mixLabel { 102, 322, 40, 22 };
 
@@ -67,9 +69,11 @@ const juce::Rectangle<int> mixLabel { 102, 322, 40, 22 };
 const juce::Rectangle<int> inputSlider { 129, 14, 286, 34 };
 const juce::Rectangle<int> makeUpSlider { 503, 14, 286, 34 };
 const juce::Rectangle<int> finalMixSlider { 533, 586, 268, 45 };
-const juce::Rectangle<int> inputLabel { 132, 42, 46, 22 };
-const juce::Rectangle<int> makeUpLabel { 506, 42, 46, 22 };
-const juce::Rectangle<int> finalMixLabel { 538, 568, 48, 22 };
+// The gain labels sit just below their thumbs, the mix label just above its thumb, so
+// that no thumb covers them at either end of its travel.
+const juce::Rectangle<int> inputLabel { 132, 47, 46, 22 };
+const juce::Rectangle<int> makeUpLabel { 506, 47, 46, 22 };
+const juce::Rectangle<int> finalMixLabel { 538, 566, 48, 22 };
 const juce::Rectangle<int> powerButton = imageBounds (420, 0, ImageId::power_button_off);
 
 // Label faces: all ask for Arial, plain (the editor draws it in Liberation Sans).
@@ -143,6 +147,36 @@ inline int crossoverOffset (float v)
     while (offset < length && (float) ((offset + 1) / (double) length) <= v)
         ++offset;
     return offset;
+}
+
+// The handle art is a flag holding the readout (rows above handleFlagHeight) over a
+// pointer and a grip. The two flags step aside from each other when the handles come
+// closer than a flag's width: pushed apart evenly, in the order of their pointers (the
+// low handle's on the left when they coincide) and kept within the track's reach, so
+// that both readouts stay whole, apart and within reach of the pointer. Returns the
+// shift of each flag from its own handle.
+constexpr int handleFlagHeight = 32;
+// Where the flag's lower edge carries the mark above the pointer, and where the same
+// edge runs plain.
+const juce::Rectangle<int> handleFlagMark { 21, 27, 16, handleFlagHeight - 27 };
+constexpr int handleFlagPlainEdgeX = 6;
+
+struct FlagShifts { int low = 0, high = 0; };
+
+inline FlagShifts crossoverFlagShifts (int lowHandleX, int highHandleX)
+{
+    const int apart = handleWidth;
+    const bool lowOnLeft = lowHandleX <= highHandleX;
+    const int left = lowOnLeft ? lowHandleX : highHandleX;
+    const int right = lowOnLeft ? highHandleX : lowHandleX;
+    if (right - left >= apart)
+        return {};
+
+    const int minX = crossoverTrackStart, maxX = crossoverTrackStart + crossoverTrackLength;
+    const int leftFlag = juce::jlimit (minX, maxX - apart, (left + right - apart) / 2);
+    const int rightFlag = leftFlag + apart;
+    return lowOnLeft ? FlagShifts { leftFlag - lowHandleX, rightFlag - highHandleX }
+                     : FlagShifts { rightFlag - lowHandleX, leftFlag - highHandleX };
 }
 
 inline double crossoverValueForHz (double hz) { return params::readoutInverse (params::Readout::crossoverHertz, hz); }

@@ -7,8 +7,6 @@
 
 namespace
 {
-constexpr int tickIntervalMs = 10;
-
 // Eased motion: a damped spring, stiffer for the high band whose level runs lower.
 constexpr float highBandStiffness = 0.142f;
 constexpr float stiffness = 0.092f;
@@ -39,21 +37,42 @@ imageAnimator::imageAnimator (juce::Image newStrip, VarnocAudioProcessor* source
 imageAnimator::~imageAnimator()
 {
     stopTimer();
+    restingClock->remove (*this);
 }
 
 void imageAnimator::timerCallback()
 {
+    const float previousTarget = target;
     updateTarget();
     movePosition();
 
     // The spring keeps moving by tiny amounts long after the needle looks still;
     // only a different frame needs drawing, which keeps an idle window quiet.
     const int frame = getFrameIndex();
-    if (frame != requestedFrame)
+    const bool frameChanged = frame != requestedFrame;
+    if (frameChanged)
     {
         requestedFrame = frame;
         ++repaintRequests;
         repaint();
+    }
+
+    // Exact comparison: any new reading from the audio thread wakes the meter.
+    const bool quiet = ! frameChanged && target == previousTarget;
+    const bool wasResting = isResting();
+    quietTicks = quiet ? juce::jmin (quietTicks + 1, quietTicksBeforeRest) : 0;
+    if (isResting() == wasResting)
+        return;
+
+    if (isResting())
+    {
+        stopTimer();
+        restingClock->add (*this);
+    }
+    else
+    {
+        restingClock->remove (*this);
+        startTimer (tickIntervalMs);
     }
 }
 

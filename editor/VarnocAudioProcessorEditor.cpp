@@ -1,4 +1,5 @@
 #include "editor/VarnocAudioProcessorEditor.h"
+#include "editor/WindowRefreshRate.h"
 #include "panels/DisplayText.h"
 #include "panels/TypedEntry.h"
 #include "plugin/ParameterTable.h"
@@ -28,6 +29,8 @@ juce::AudioProcessorEditor* createVarnocEditor (VarnocAudioProcessor& processor)
 VarnocAudioProcessorEditor::VarnocAudioProcessorEditor (VarnocAudioProcessor& processorToEdit)
     : juce::AudioProcessorEditor (processorToEdit), gestures (processorToEdit)
 {
+    // Before the host's wrapper puts the editor into a window.
+    dunskara::editor::capWindowRefreshRate();
     setLookAndFeel (&lookAndFeel);
     backgroundImage = skinImage (Id::editor_background);
 

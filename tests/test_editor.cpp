@@ -2,6 +2,7 @@
 // parameter changes from elsewhere reach every control and label.
 #include "editor/EditorSnapshot.h"
 #include "editor/VarnocAudioProcessorEditor.h"
+#include "editor/WindowRefreshRate.h"
 #include "host_event_recorder.h"
 #include "panel_test_support.h"
 #include "panels/DisplayText.h"
@@ -470,4 +471,25 @@ TEST_F (EditorTest, AnIdleWindowPollsSlowlyAndSpeedsUpAtTheFirstChange)
         paneltest::pump (10);
     EXPECT_EQ (editor->finalMixLabel->getText(), "75.0%");
     EXPECT_FALSE (editor->isPollResting());
+}
+
+// JUCE's Linux windows redraw on a timer at the display's rate for as long as they
+// exist; an editor holds its windows to maxWindowRefreshHz, whatever the display says.
+TEST_F (EditorTest, WindowsRefreshAtMostAtTheCappedRate)
+{
+    auto& displays = const_cast<juce::Displays&> (juce::Desktop::getInstance().getDisplays());
+    const auto saved = displays.displays;
+    juce::Displays::Display fast, unknown; // without an X display, JUCE knows none
+    fast.totalArea = fast.userArea = { 0, 0, 1920, 1080 };
+    fast.verticalFrequencyHz = 144.0;
+    unknown.totalArea = unknown.userArea = { 1920, 0, 1920, 1080 };
+    displays.displays = { fast, unknown };
+
+    openEditor();
+    for (const auto& display : displays.displays)
+    {
+        ASSERT_TRUE (display.verticalFrequencyHz.has_value());
+        EXPECT_LE (*display.verticalFrequencyHz, dunskara::editor::maxWindowRefreshHz);
+    }
+    displays.displays = saved;
 }

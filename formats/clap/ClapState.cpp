@@ -3,6 +3,7 @@
 // host's stream takes; a load applies nothing unless the whole chunk is usable.
 
 #include "formats/clap/ClapInstance.h"
+#include "formats/common/UsableChunk.h"
 #include "plugin/ChunkReader.h"
 
 namespace dunskara::clap
@@ -46,19 +47,6 @@ namespace
         }
     }
 
-    // Whether the processor takes this chunk as a whole: well framed and formed, and
-    // with the root element of the processor's own chunks.
-    bool isUsableChunk (juce::AudioProcessor& processor, const juce::MemoryBlock& data)
-    {
-        const auto element = chunk::readChunk (data.getData(), data.getSize());
-        if (! element)
-            return false;
-        juce::MemoryBlock own;
-        processor.getStateInformation (own);
-        const auto ownElement = chunk::readChunk (own.getData(), own.getSize());
-        return ownElement && element->tag.equalsIgnoreCase (ownElement->tag);
-    }
-
     Instance* mainThreadInstance (const clap_plugin_t* plugin, const char* function)
     {
         auto* instance = Instance::from (plugin);
@@ -91,7 +79,7 @@ namespace
         try
         {
             juce::MemoryBlock data;
-            if (! readAll (*stream, data) || ! isUsableChunk (*instance->processor, data))
+            if (! readAll (*stream, data) || ! format::isUsableChunk (*instance->processor, data))
                 return false;
             instance->processor->setStateInformation (data.getData(), (int) data.getSize());
             return true;

@@ -4,9 +4,9 @@
 // <plugin URI>:Program an atom:Int, which only presets hold and which selects that
 // program. A restore takes the host's port values at that moment as seen (see Instance).
 
+#include "formats/common/UsableChunk.h"
 #include "formats/lv2/Lv2Instance.h"
 #include "formats/lv2/Lv2StateString.h"
-#include "plugin/ChunkReader.h"
 
 #include "lv2/state/state.h"
 
@@ -70,19 +70,6 @@ namespace
         return LV2_STATE_SUCCESS;
     }
 
-    // Whether the processor takes this chunk as a whole: well framed and formed, with
-    // the root element of its own chunks. (It ignores any other; the host hears of it.)
-    bool isUsableChunk (VarnocAudioProcessor& processor, const juce::MemoryBlock& data)
-    {
-        const auto element = chunk::readChunk (data.getData(), data.getSize());
-        if (! element)
-            return false;
-        juce::MemoryBlock own;
-        processor.getStateInformation (own);
-        const auto ownElement = chunk::readChunk (own.getData(), own.getSize());
-        return ownElement && element->tag.equalsIgnoreCase (ownElement->tag);
-    }
-
     // A whole state: the chunk's text, checked before it is decoded, and the chunk.
     LV2_State_Status restoreChunk (Instance& instance, const StateValue& state)
     {
@@ -98,7 +85,7 @@ namespace
 
         juce::MemoryBlock data;
         if (! data.fromBase64Encoding (juce::String::fromUTF8 (text, static_cast<int> (std::strlen (text))))
-            || ! isUsableChunk (*instance.processor, data))
+            || ! format::isUsableChunk (*instance.processor, data))
             return LV2_STATE_ERR_UNKNOWN;
 
         instance.processor->setStateInformation (data.getData(), static_cast<int> (data.getSize()));

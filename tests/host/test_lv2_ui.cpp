@@ -2,6 +2,8 @@
 // lv2ui_descriptor with the host's features made by hand, embedded into an X window of
 // ours. Mouse gestures on the editor are real X input (XTest). Skipped without an X
 // display (ctest runs it under xvfb-run).
+#include "LilvHost.h"
+
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
 #include <lv2/atom/atom.h>
@@ -163,10 +165,8 @@ class Lv2Ui : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        setenv ("HOME", DUNSKARA_HOST_TEST_HOME, 1);
-        setenv ("LV2_PATH", DUNSKARA_LV2_FOLDER, 1);
-        world = lilv_world_new();
-        lilv_world_load_all (world);
+        lilvhost::Host::loadWorld();
+        world = lilvhost::Host::world;
     }
 
     static void TearDownTestSuite()
@@ -174,7 +174,7 @@ protected:
         if (library != nullptr)
             dlclose (library);
         library = nullptr;
-        lilv_world_free (world);
+        lilvhost::Host::freeWorld();
         world = nullptr;
     }
 

@@ -86,7 +86,9 @@ public:
     }
 
 private:
-    static constexpr int pollMilliseconds = 10;
+    // A program change is not sample-accurate in any host; a slow poll keeps an idle
+    // instance from waking the message thread a hundred times a second.
+    static constexpr int pollMilliseconds = 50;
 
     void timerCallback() override { relay->applyPending(); }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/EditorLookAndFeel.h"
+#include "editor/QueuedWindowEvents.h"
 #include "panels/ParameterGestures.h"
 #include "panels/compcontrol.h"
 #include "panels/fqSelector.h"
@@ -129,8 +130,13 @@ private:
     EditorLookAndFeel lookAndFeel;
 
     juce::SharedResourcePointer<RestingClock> restingClock;
-    // Every refresh of the window's display drives the resting clock.
-    juce::VBlankAttachment displayRefresh { this, [this] { restingClock->displayRefreshed(); } };
+    // Every refresh of the window's display drives the resting clock, and hands JUCE
+    // any input that waits unseen in Xlib's queue.
+    juce::VBlankAttachment displayRefresh { this, [this]
+    {
+        restingClock->displayRefreshed();
+        dunskara::editor::wakeForQueuedWindowEvents();
+    } };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (VarnocAudioProcessorEditor)
 };

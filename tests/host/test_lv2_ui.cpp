@@ -362,7 +362,7 @@ protected:
     void waitUntilViewable (Window window)
     {
         XWindowAttributes attributes {};
-        for (int i = 0; i < 200; ++i)
+        for (int i = 0; i < 1000; ++i)
         {
             if (XGetWindowAttributes (display, window, &attributes) && attributes.map_state == IsViewable)
                 break;
@@ -394,10 +394,10 @@ protected:
         }
     }
 
-    // Idles until `done` holds or two seconds passed.
+    // Idles until `done` holds or ten seconds passed (a slow machine under sanitizers).
     bool idleUntil (OpenUi& ui, const std::function<bool()>& done)
     {
-        for (int i = 0; i < 200; ++i)
+        for (int i = 0; i < 1000; ++i)
         {
             EXPECT_EQ (idle (ui), 0);
             if (done())

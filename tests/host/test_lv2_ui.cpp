@@ -18,6 +18,7 @@
 // After gtest: Xlib defines None, which gtest uses as a name.
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 #include <chrono>
 #include <cmath>
@@ -44,6 +45,7 @@ constexpr uint32_t noPort = UINT32_MAX;
 // Where the editor's controls are, in its own pixels (it sits at the parent's origin).
 constexpr int inputGainSliderX = 272, inputGainSliderY = 31; // the middle of its track
 constexpr int powerButtonX = 457, powerButtonY = 43;
+constexpr int inputReadoutX = 155, inputReadoutY = 58;
 constexpr int editorWidth = 914, editorHeight = 650;
 
 void pause (int ms) { std::this_thread::sleep_for (std::chrono::milliseconds (ms)); }
@@ -435,6 +437,20 @@ protected:
         button (false);
     }
 
+    // Real key strokes, to whichever window has the keyboard focus.
+    void typeKeys (std::initializer_list<KeySym> keys)
+    {
+        for (const auto key : keys)
+        {
+            const auto code = XKeysymToKeycode (display, key);
+            ASSERT_NE (code, 0) << "no key for " << XKeysymToString (key);
+            XTestFakeKeyEvent (display, code, True, CurrentTime);
+            XTestFakeKeyEvent (display, code, False, CurrentTime);
+            XSync (display, False);
+            pause (20);
+        }
+    }
+
     // Presses on the input gain slider and drags it `steps` times by `dx` pixels.
     void dragInputGain (int steps, int dx)
     {
@@ -682,6 +698,32 @@ TEST_F (Lv2Ui, AClickReachesTheHostAsTouchWriteRelease)
     EXPECT_EQ (ui.host->calls, expected);
     EXPECT_EQ (ui.host->badWrites, 0);
     EXPECT_EQ (processorValue (instance, 32), 0.0f);
+}
+
+// A readout clicked in the embedded editor takes typed text from the keyboard: a value it
+// reads is one framed change for the host, text it cannot read changes nothing.
+TEST_F (Lv2Ui, AValueTypedIntoAReadoutReachesTheHostAsOneGesture)
+{
+    auto* instance = newInstance();
+    ASSERT_NE (instance, nullptr);
+    auto& ui = openUi (instance, newParent());
+    ASSERT_NE (ui.handle, nullptr);
+    const float before = processorValue (instance, 27);
+
+    click (inputReadoutX, inputReadoutY);
+    typeKeys ({ XK_x, XK_Return });
+    idleFor (ui, 300);
+    EXPECT_TRUE (ui.host->calls.empty()) << "unreadable text changes nothing";
+    EXPECT_EQ (processorValue (instance, 27), before);
+
+    click (inputReadoutX, inputReadoutY);
+    typeKeys ({ XK_minus, XK_6, XK_Return }); // -6 dB: a quarter of the control is unity gain
+    ASSERT_TRUE (idleUntil (ui, [&] { return ui.host->hasCall (Call::release, mainInGainPort); }));
+    const auto typed = processorValue (instance, 27);
+    EXPECT_NEAR (typed, std::pow (10.0, -6.0 / 20.0) / 4.0, 1.0e-7);
+    const std::vector<Call> expected { { Call::grab, mainInGainPort, 0.0f }, { Call::write, mainInGainPort, typed },
+                                       { Call::release, mainInGainPort, 0.0f } };
+    EXPECT_EQ (ui.host->calls, expected);
 }
 
 TEST_F (Lv2Ui, WithoutTouchAGestureIsOnlyWrites)

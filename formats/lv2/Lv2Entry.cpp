@@ -2,6 +2,7 @@
 
 #include "formats/lv2/Lv2HostFeatures.h"
 #include "formats/lv2/Lv2Instance.h"
+#include "formats/lv2/Lv2UiInstance.h"
 #include "editor/VarnocAudioProcessorEditor.h"
 
 #include "lv2/atom/atom.h"
@@ -25,6 +26,8 @@ Instance::Instance()
 
 Instance::~Instance()
 {
+    if (auto* ui = openUi.exchange (nullptr))
+        ui->pluginGone();
     if (processor != nullptr)
         format::JuceRuntime::callOnMessageThread ([this] { processor.reset(); });
 }
@@ -48,18 +51,6 @@ void Instance::adoptPortValues() noexcept
     }
 
     adoptNextValue.store (unconnected);
-}
-
-VarnocAudioProcessor* processorOfInstance (void* instanceHandle) noexcept
-{
-    auto* instance = Instance::from (instanceHandle);
-    return instance != nullptr ? instance->processor.get() : nullptr;
-}
-
-const std::atomic<float>* portValuesSeenByInstance (void* instanceHandle) noexcept
-{
-    auto* instance = Instance::from (instanceHandle);
-    return instance != nullptr ? instance->seenValues : nullptr;
 }
 
 namespace

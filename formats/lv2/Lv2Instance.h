@@ -14,6 +14,8 @@
 
 namespace dunskara::lv2
 {
+class UiInstance;
+
 // One LV2 plug-in instance around one processor; the LV2_Handle hosts hold points here.
 //
 // Parameters are control input ports whose values the host owns. run() compares each
@@ -67,6 +69,10 @@ struct Instance final
     // found the port unconnected).
     std::atomic<float> seenValues[params::numParameters];
     std::atomic<std::uint64_t> adoptNextValue { 0 };
+
+    // The UI open on this instance (instance-access), if any. A host that frees the
+    // instance first gets that UI's editor closed before the processor goes.
+    std::atomic<UiInstance*> openUi { nullptr };
 
     JUCE_DECLARE_NON_COPYABLE (Instance)
 };

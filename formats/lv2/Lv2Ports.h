@@ -2,10 +2,7 @@
 
 #include "plugin/ParameterTable.h"
 
-#include <atomic>
 #include <cstdint>
-
-class VarnocAudioProcessor;
 
 namespace dunskara::lv2
 {
@@ -46,13 +43,4 @@ constexpr std::uint32_t bandGainReductionPort (int band) noexcept
 {
     return bandLevelPort (band) + 1u;
 }
-
-// The processor behind an instance handle that a host passes to the UI through the
-// instance-access feature; null for a null handle.
-VarnocAudioProcessor* processorOfInstance (void* instanceHandle) noexcept;
-
-// Through the same handle: per parameter, the port value the plug-in last saw (NaN: none
-// yet). A host value equal to it has been taken, or passed by at a restore, so the
-// processor's own value is the newer one. Null for a null handle.
-const std::atomic<float>* portValuesSeenByInstance (void* instanceHandle) noexcept;
 } // namespace dunskara::lv2

@@ -3,7 +3,7 @@
 // so a host must offer that and ui:parent; ui:touch, ui:resize, urid:map, log:log and
 // ui:scaleFactor (through opts:options) are used when offered.
 
-#include "formats/lv2/Lv2Ports.h"
+#include "formats/lv2/Lv2Instance.h"
 #include "formats/lv2/Lv2UiInstance.h"
 
 #include <lv2/atom/atom.h>
@@ -99,9 +99,8 @@ namespace
             return fail ("the host offers no parent window (ui:parent)");
 
         const auto* access = feature (features, LV2_INSTANCE_ACCESS_URI);
-        auto* processor = access != nullptr ? processorOfInstance (access->data) : nullptr;
-        const auto* seenPortValues = access != nullptr ? portValuesSeenByInstance (access->data) : nullptr;
-        if (processor == nullptr || seenPortValues == nullptr)
+        auto* instance = access != nullptr ? Instance::from (access->data) : nullptr;
+        if (instance == nullptr || instance->processor == nullptr)
             return fail ("the host offers no access to the plug-in instance (instance-access)");
 
         UiHost host;
@@ -112,7 +111,7 @@ namespace
 
         try
         {
-            auto ui = std::make_unique<UiInstance> (*processor, seenPortValues, host, reinterpret_cast<unsigned long> (parent->data),
+            auto ui = std::make_unique<UiInstance> (*instance, host, reinterpret_cast<unsigned long> (parent->data),
                                                     scaleFactor (features));
             if (! ui->isOpen())
                 return fail (ui->failure());

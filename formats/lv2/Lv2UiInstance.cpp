@@ -1,7 +1,7 @@
 #include "formats/lv2/Lv2UiInstance.h"
 
 #include "formats/common/EditorWindow.h"
-#include "formats/lv2/Lv2Ports.h"
+#include "formats/lv2/Lv2Instance.h"
 #include "plugin/VarnocAudioProcessor.h"
 
 #include <cmath>
@@ -19,9 +19,8 @@ namespace
     constexpr std::uint64_t bit (int index) noexcept { return std::uint64_t { 1 } << index; }
 }
 
-UiInstance::UiInstance (VarnocAudioProcessor& processorToShow, const std::atomic<float>* seenValues,
-                        const UiHost& hostToUse, unsigned long parentWindow, double scale)
-    : processor (processorToShow), seenPortValues (seenValues), host (hostToUse)
+UiInstance::UiInstance (Instance& instanceToShow, const UiHost& hostToUse, unsigned long parentWindow, double scale)
+    : instance (instanceToShow), processor (*instanceToShow.processor), host (hostToUse)
 {
     hostValues.fill (std::numeric_limits<float>::quiet_NaN());
 
@@ -53,19 +52,21 @@ UiInstance::UiInstance (VarnocAudioProcessor& processorToShow, const std::atomic
         window = std::move (editorWindow);
     });
 
+    if (isOpen())
+        instance.openUi = this;
+
     if (isOpen() && host.resize != nullptr && host.resize->ui_resize != nullptr)
         host.resize->ui_resize (host.resize->handle, width, height);
 }
 
 UiInstance::~UiInstance()
 {
-    // The listener goes on the message thread, where the editor calls it: JUCE does not
-    // wait for a listener call in progress when one is removed elsewhere.
-    JuceRuntime::callOnMessageThread ([this]
+    if (pluginAlive)
     {
-        window.reset(); // ends any gesture still open
-        processor.removeListener (this);
-    });
+        auto* self = this;
+        instance.openUi.compare_exchange_strong (self, nullptr);
+        closeEditor();
+    }
 
     deliverEditorEvents();
     for (int i = 0; i < params::numParameters; ++i)
@@ -77,7 +78,7 @@ UiInstance::~UiInstance()
 void UiInstance::portEvent (std::uint32_t port, std::uint32_t size, std::uint32_t format, const void* buffer) noexcept
 {
     const int index = parameterOfPort (port);
-    if (index < 0 || format != 0 || size != sizeof (float) || buffer == nullptr)
+    if (! pluginAlive || index < 0 || format != 0 || size != sizeof (float) || buffer == nullptr)
         return;
 
     float portValue = 0.0f;
@@ -95,7 +96,7 @@ void UiInstance::portEvent (std::uint32_t port, std::uint32_t size, std::uint32_
 
     // Seen by the plug-in already, so not news: a restored session or a preset whose
     // program holds other values than the host's controls. The host learns them.
-    if (portValue == seenPortValues[index].load (std::memory_order_relaxed))
+    if (portValue == instance.seenValues[index].load (std::memory_order_relaxed))
     {
         if (const float current = processor.getParameter (index); current != value && ! echoes.isGrabbed (index))
             writeValue (index, current, now);
@@ -108,9 +109,28 @@ void UiInstance::portEvent (std::uint32_t port, std::uint32_t size, std::uint32_
 int UiInstance::idle() noexcept
 {
     deliverEditorEvents();
+    if (! pluginAlive)
+        return 1;
     if (valuesReplaced.exchange (false))
         sendReplacedValues (EchoGuard::Clock::now());
     return 0;
+}
+
+void UiInstance::pluginGone()
+{
+    closeEditor();
+    pluginAlive = false;
+}
+
+void UiInstance::closeEditor()
+{
+    // The listener goes on the message thread, where the editor calls it: JUCE does not
+    // wait for a listener call in progress when one is removed elsewhere.
+    JuceRuntime::callOnMessageThread ([this]
+    {
+        window.reset(); // ends any gesture still open
+        processor.removeListener (this);
+    });
 }
 
 // Control ports belong to the host: after a program change or a restore it holds the old
@@ -144,7 +164,7 @@ void UiInstance::deliverEditorEvents() noexcept
         undelivered[event.index].fetch_sub (1);
     }
 
-    if (const auto dropped = droppedParameters.exchange (0); dropped != 0)
+    if (const auto dropped = droppedParameters.exchange (0); dropped != 0 && pluginAlive)
         resendDropped (dropped, now);
 }
 

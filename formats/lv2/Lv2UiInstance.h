@@ -20,6 +20,8 @@ namespace dunskara::format { class EditorWindow; }
 
 namespace dunskara::lv2
 {
+struct Instance;
+
 // What the host offers the UI. touch and resize may be null.
 struct UiHost
 {
@@ -39,9 +41,8 @@ struct UiHost
 class UiInstance final : private juce::AudioProcessorListener
 {
 public:
-    // Opens the editor; check isOpen(), and failure() for why not.
-    UiInstance (VarnocAudioProcessor& processorToShow, const std::atomic<float>* seenPortValues,
-                const UiHost& hostToUse, unsigned long parentWindow, double scale);
+    // Opens the editor of the instance's processor; check isOpen(), and failure() for why not.
+    UiInstance (Instance& instanceToShow, const UiHost& hostToUse, unsigned long parentWindow, double scale);
     // Deletes the editor and hands the host what it has not heard yet (a drag cut short
     // by closing still ends with its last value and its release).
     ~UiInstance() override;
@@ -61,10 +62,17 @@ public:
     void portEvent (std::uint32_t port, std::uint32_t size, std::uint32_t format, const void* buffer) noexcept;
 
     // The host's idle call: hands over the editor's gestures and values, and after a
-    // program change or a restore every value the host does not hold yet. 0: still open.
+    // program change or a restore every value the host does not hold yet. 0: still open;
+    // 1 once the plug-in instance is gone, asking the host to close the UI.
     int idle() noexcept;
 
+    // The host is freeing the plug-in instance while this UI is open (LV2 wants the UI
+    // closed first; not every host does so). Closes the editor, which ends any gesture
+    // still open; from now on nothing here touches the instance. Host main thread.
+    void pluginGone();
+
 private:
+    void closeEditor();
     void deliverEditorEvents() noexcept;
     void resendDropped (std::uint64_t parameters, EchoGuard::Clock::time_point now) noexcept;
     void setTouch (int index, bool grabbed, EchoGuard::Clock::time_point now) noexcept;
@@ -80,8 +88,10 @@ private:
     void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails& details) override;
     void queueEditorEvent (format::EditorEventQueue::Kind kind, int index, double value);
 
-    VarnocAudioProcessor& processor;
-    const std::atomic<float>* const seenPortValues; // [numParameters], the plug-in's
+    Instance& instance;
+    VarnocAudioProcessor& processor; // the instance's
+    // Cleared when the instance goes before this UI (pluginGone).
+    std::atomic<bool> pluginAlive { true };
     const UiHost host;
     juce::SharedResourcePointer<format::JuceRuntime> runtime;
 

@@ -20,6 +20,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdarg>
@@ -913,6 +914,41 @@ TEST_F (Lv2Ui, ClosingMidDragEndsTheGestureWithItsLastValue)
     ASSERT_NE (next.handle, nullptr);
     click (powerButtonX, powerButtonY);
     EXPECT_TRUE (idleUntil (next, [&] { return next.host->hasCall (Call::release, mainOnOffPort); }));
+}
+
+// LV2 wants a UI closed before its plug-in instance is freed; a host that frees the
+// instance first gets the editor closed, the drag in progress ended, and a UI that asks
+// to be closed and touches nothing of the freed instance.
+TEST_F (Lv2Ui, FreeingThePluginFirstClosesItsEditor)
+{
+    auto* instance = newInstance();
+    ASSERT_NE (instance, nullptr);
+    const auto parent = newParent();
+    auto& ui = openUi (instance, parent);
+    ASSERT_NE (ui.handle, nullptr);
+
+    dragInputGain (3, 8);
+    ASSERT_TRUE (idleUntil (ui, [&] { return ! ui.host->writtenTo (mainInGainPort).empty(); }));
+    lilv_instance_free (instance);
+    instances.erase (std::find (instances.begin(), instances.end(), instance));
+    button (false);
+
+    EXPECT_EQ (childWindows (parent), 0u);
+    EXPECT_EQ (idle (ui), 1) << "the UI asks the host to close it";
+    EXPECT_EQ (ui.host->calls.back(), (Call { Call::release, mainInGainPort, 0.0f }));
+    const auto heard = ui.host->calls.size();
+    portEvent (ui, mainInGainPort, 0.5f);
+    EXPECT_EQ (idle (ui), 1);
+    EXPECT_EQ (ui.host->calls.size(), heard);
+    closeUi (ui);
+
+    // The plug-in's next instance opens its editor as usual.
+    auto* next = newInstance();
+    ASSERT_NE (next, nullptr);
+    auto& nextUi = openUi (next, newParent());
+    ASSERT_NE (nextUi.handle, nullptr);
+    click (powerButtonX, powerButtonY);
+    EXPECT_TRUE (idleUntil (nextUi, [&] { return nextUi.host->hasCall (Call::release, mainOnOffPort); }));
 }
 
 TEST_F (Lv2Ui, OpensAndClosesFiftyTimes)

@@ -727,6 +727,58 @@ TEST_F (Lv2Ui, AValueTypedIntoAReadoutReachesTheHostAsOneGesture)
     EXPECT_EQ (ui.host->calls, expected);
 }
 
+// A control clicked in the embedded editor has the keyboard: an arrow key is one step,
+// framed for the host.
+TEST_F (Lv2Ui, AnArrowKeyStepsTheClickedControlAsOneGesture)
+{
+    auto* instance = newInstance();
+    ASSERT_NE (instance, nullptr);
+    auto& ui = openUi (instance, newParent());
+    ASSERT_NE (ui.handle, nullptr);
+
+    click (inputGainSliderX, inputGainSliderY);
+    idleFor (ui, 300);
+    ui.host->calls.clear();
+    const float before = processorValue (instance, 27);
+
+    typeKeys ({ XK_Right });
+    ASSERT_TRUE (idleUntil (ui, [&] { return ui.host->hasCall (Call::release, mainInGainPort); }));
+    const auto after = processorValue (instance, 27);
+    EXPECT_GT (after, before);
+    EXPECT_LT (after, before + 0.05f) << "one step, not a jump";
+    const std::vector<Call> expected { { Call::grab, mainInGainPort, 0.0f }, { Call::write, mainInGainPort, after },
+                                       { Call::release, mainInGainPort, 0.0f } };
+    EXPECT_EQ (ui.host->calls, expected);
+}
+
+// Shift held on the keyboard during a real drag moves the control a tenth as far.
+TEST_F (Lv2Ui, ShiftHeldMakesADragFine)
+{
+    auto* instance = newInstance();
+    ASSERT_NE (instance, nullptr);
+    auto& ui = openUi (instance, newParent());
+    ASSERT_NE (ui.handle, nullptr);
+
+    const auto dragBy = [&] (bool shift)
+    {
+        const float before = processorValue (instance, 27);
+        const auto shiftKey = XKeysymToKeycode (display, XK_Shift_L);
+        if (shift)
+            XTestFakeKeyEvent (display, shiftKey, True, CurrentTime);
+        dragInputGain (4, 10);
+        button (false);
+        if (shift)
+            XTestFakeKeyEvent (display, shiftKey, False, CurrentTime);
+        XSync (display, False);
+        idleFor (ui, 200);
+        return processorValue (instance, 27) - before;
+    };
+    const float coarse = dragBy (false);
+    const float fine = dragBy (true);
+    ASSERT_GT (coarse, 0.0f);
+    EXPECT_NEAR (fine, coarse / 10.0f, coarse / 40.0f);
+}
+
 TEST_F (Lv2Ui, WithoutTouchAGestureIsOnlyWrites)
 {
     auto* instance = newInstance();

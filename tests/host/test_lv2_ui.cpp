@@ -82,6 +82,12 @@ struct Call
     }
 };
 
+// What a host hears of one click, key or typed value: grab, one write, release.
+std::vector<Call> oneGesture (uint32_t port, float value)
+{
+    return { { Call::grab, port, 0.0f }, { Call::write, port, value }, { Call::release, port, 0.0f } };
+}
+
 std::ostream& operator<< (std::ostream& out, const Call& c)
 {
     const char* names[] { "grab", "release", "write" };
@@ -694,9 +700,7 @@ TEST_F (Lv2Ui, AClickReachesTheHostAsTouchWriteRelease)
 
     click (powerButtonX, powerButtonY);
     ASSERT_TRUE (idleUntil (ui, [&] { return ui.host->hasCall (Call::release, mainOnOffPort); }));
-    const std::vector<Call> expected { { Call::grab, mainOnOffPort, 0.0f }, { Call::write, mainOnOffPort, 0.0f },
-                                       { Call::release, mainOnOffPort, 0.0f } };
-    EXPECT_EQ (ui.host->calls, expected);
+    EXPECT_EQ (ui.host->calls, oneGesture (mainOnOffPort, 0.0f));
     EXPECT_EQ (ui.host->badWrites, 0);
     EXPECT_EQ (processorValue (instance, 32), 0.0f);
 }
@@ -722,9 +726,7 @@ TEST_F (Lv2Ui, AValueTypedIntoAReadoutReachesTheHostAsOneGesture)
     ASSERT_TRUE (idleUntil (ui, [&] { return ui.host->hasCall (Call::release, mainInGainPort); }));
     const auto typed = processorValue (instance, 27);
     EXPECT_NEAR (typed, std::pow (10.0, -6.0 / 20.0) / 4.0, 1.0e-7);
-    const std::vector<Call> expected { { Call::grab, mainInGainPort, 0.0f }, { Call::write, mainInGainPort, typed },
-                                       { Call::release, mainInGainPort, 0.0f } };
-    EXPECT_EQ (ui.host->calls, expected);
+    EXPECT_EQ (ui.host->calls, oneGesture (mainInGainPort, typed));
 }
 
 // A control clicked in the embedded editor has the keyboard: an arrow key is one step,
@@ -746,9 +748,7 @@ TEST_F (Lv2Ui, AnArrowKeyStepsTheClickedControlAsOneGesture)
     const auto after = processorValue (instance, 27);
     EXPECT_GT (after, before);
     EXPECT_LT (after, before + 0.05f) << "one step, not a jump";
-    const std::vector<Call> expected { { Call::grab, mainInGainPort, 0.0f }, { Call::write, mainInGainPort, after },
-                                       { Call::release, mainInGainPort, 0.0f } };
-    EXPECT_EQ (ui.host->calls, expected);
+    EXPECT_EQ (ui.host->calls, oneGesture (mainInGainPort, after));
 }
 
 // Shift held on the keyboard during a real drag moves the control a tenth as far.

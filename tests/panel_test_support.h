@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -39,6 +40,17 @@ private:
 inline void pump (int milliseconds = 30)
 {
     juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
+}
+
+// Runs the message loop until `done` holds or `maxMilliseconds` passed: for what timers
+// do, which a loaded machine delays.
+inline bool pumpUntil (const std::function<bool()>& done, int maxMilliseconds = 5000)
+{
+    for (const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) maxMilliseconds;
+         juce::Time::getMillisecondCounter() < end; pump (10))
+        if (done())
+            return true;
+    return done();
 }
 
 // A mouse event on `target` pressed at `downX` and now at `downX + distanceX`.

@@ -52,23 +52,6 @@ constexpr int editorWidth = 914, editorHeight = 650;
 void pause (int ms) { std::this_thread::sleep_for (std::chrono::milliseconds (ms)); }
 
 //==============================================================================
-// JUCE's MemoryBlock text form: decimal size, '.', then 6 bits per character, least
-// significant bit first.
-std::string decodeJuceBase64 (const std::string& text)
-{
-    static const std::string alphabet = ".ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+";
-    const auto dot = text.find ('.');
-    if (dot == 0 || dot == std::string::npos || text.find_first_not_of ("0123456789") != dot)
-        return {};
-    std::string bytes (std::stoul (text.substr (0, dot)), '\0');
-    for (size_t i = dot + 1, bit = 0; i < text.size(); ++i)
-        for (size_t b = 0, value = alphabet.find (text[i]); b < 6; ++b, ++bit)
-            if (value != std::string::npos && ((value >> b) & 1u) != 0 && bit / 8 < bytes.size())
-                bytes[bit / 8] = static_cast<char> (bytes[bit / 8] | (1 << (bit % 8)));
-    return bytes;
-}
-
-//==============================================================================
 // What the UI tells the host, in order.
 struct Call
 {
@@ -485,7 +468,7 @@ protected:
 
         for (const auto& text : stored)
         {
-            const auto chunk = decodeJuceBase64 (std::string (text.c_str()));
+            const auto chunk = lilvhost::decodeJuceBase64 (std::string (text.c_str()));
             if (chunk.find ("MYPLUGINSETTINGS") == std::string::npos)
                 continue;
             const auto program = chunkAttribute (chunk, "currentProgram");

@@ -4,8 +4,10 @@
 #include "ClapHost.h"
 
 #include <gtest/gtest.h>
-// After gtest: Xlib defines None, which gtest uses as a name.
+// Like Xlib itself, after gtest: Xlib defines a macro None. which gtest uses as a name.
 #include <X11/Xlib.h>
+// Like Xlib itself, after gtest: Xlib defines a macro None.
+#include "XWindows.h"
 
 #include <cmath>
 #include <cstdio>
@@ -15,18 +17,7 @@ using testhost::ClapHost;
 
 namespace
 {
-// Children of our window as the X server sees them, after all requests went through.
-unsigned int childWindows (Display* display, Window parent)
-{
-    XSync (display, False);
-    Window root = 0, parentOfParent = 0, *children = nullptr;
-    unsigned int count = 0;
-    if (! XQueryTree (display, parent, &root, &parentOfParent, &children, &count))
-        return 0;
-    if (children != nullptr)
-        XFree (children);
-    return count;
-}
+using xwindows::childWindows;
 
 // Hosts install their own X error handler (Xlib's default one exits), and JUCE leaves
 // it to them inside a plug-in: counting errors stands in for that. Without a window

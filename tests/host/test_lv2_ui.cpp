@@ -15,10 +15,12 @@
 #include <lv2/state/state.h>
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
-// After gtest: Xlib defines None, which gtest uses as a name.
+// Like Xlib itself, after gtest: Xlib defines a macro None. which gtest uses as a name.
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+// Like Xlib itself, after gtest: Xlib defines a macro None.
+#include "XWindows.h"
 
 #include <algorithm>
 #include <chrono>
@@ -548,18 +550,7 @@ protected:
         lilv_instance_run (instance, 64);
     }
 
-    // Windows inside `parent` as the X server sees them.
-    unsigned int childWindows (Window parent)
-    {
-        XSync (display, False);
-        Window root = 0, parentOfParent = 0, *children = nullptr;
-        unsigned int count = 0;
-        if (! XQueryTree (display, parent, &root, &parentOfParent, &children, &count))
-            return 0;
-        if (children != nullptr)
-            XFree (children);
-        return count;
-    }
+    unsigned int childWindows (Window parent) { return xwindows::childWindows (display, parent); }
 
     //==============================================================================
     static int logVprintf (LV2_Log_Handle h, LV2_URID, const char* format, va_list args)

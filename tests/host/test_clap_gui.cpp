@@ -4,9 +4,8 @@
 #include "ClapHost.h"
 
 #include <gtest/gtest.h>
-// Like Xlib itself, after gtest: Xlib defines a macro None. which gtest uses as a name.
+// After gtest: Xlib defines None, which gtest uses as a name.
 #include <X11/Xlib.h>
-// Like Xlib itself, after gtest: Xlib defines a macro None.
 #include "XWindows.h"
 
 #include <cmath>
@@ -38,7 +37,7 @@ class ClapGui : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (std::getenv ("DISPLAY") == nullptr || (display = XOpenDisplay (nullptr)) == nullptr)
+        if ((display = xwindows::openDisplay()) == nullptr)
             GTEST_SKIP() << "no X display";
         parent = XCreateSimpleWindow (display, DefaultRootWindow (display), 0, 0, 1900, 1400, 0, 0, 0);
         XMapWindow (display, parent);

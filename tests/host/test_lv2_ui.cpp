@@ -15,11 +15,10 @@
 #include <lv2/state/state.h>
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
-// Like Xlib itself, after gtest: Xlib defines a macro None. which gtest uses as a name.
+// After gtest: Xlib defines None, which gtest uses as a name.
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
-// Like Xlib itself, after gtest: Xlib defines a macro None.
 #include "XWindows.h"
 
 #include <algorithm>
@@ -174,12 +173,7 @@ protected:
 
     void SetUp() override
     {
-        if (std::getenv ("DISPLAY") == nullptr)
-            GTEST_SKIP() << "no X display";
-        // Xvfb now and then refuses a connection right after one closed: try again.
-        for (int attempt = 0; attempt < 20 && display == nullptr; ++attempt, pause (100))
-            display = XOpenDisplay (nullptr);
-        if (display == nullptr)
+        if ((display = xwindows::openDisplay()) == nullptr)
             GTEST_SKIP() << "no X display";
         int event = 0, error = 0, major = 0, minor = 0;
         if (! XTestQueryExtension (display, &event, &error, &major, &minor))

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include "XWindows.h"
 
 #include <atomic>
 #include <chrono>
@@ -40,13 +41,7 @@ struct ParentWindow
 {
     ParentWindow()
     {
-        if (std::getenv ("DISPLAY") == nullptr)
-            return;
-        // A server that xvfb-run has only just started may not accept us at once.
-        for (int attempt = 0; attempt < 20 && display == nullptr; ++attempt)
-            if ((display = XOpenDisplay (nullptr)) == nullptr)
-                std::this_thread::sleep_for (std::chrono::milliseconds (100));
-        if (display == nullptr)
+        if ((display = xwindows::openDisplay()) == nullptr)
             return;
         XSetErrorHandler (ignoreXError);
         window = XCreateSimpleWindow (display, DefaultRootWindow (display), 0, 0, 1000, 700, 0, 0, 0);
